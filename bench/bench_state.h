@@ -1,0 +1,48 @@
+// The record of the one benchmark run, shared by the worker (its only writer)
+// and the window thread (reader), and the worker's entry point.
+//
+// Sharing rules, since there is no lock: each field is one aligned word or
+// byte. The worker updates the counters with plain relaxed loads and stores
+// (no locked instructions on the measured path) and clears `running` last,
+// with release; a reader that loads `running` with acquire and sees false
+// therefore sees the final counts.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+
+struct BenchRecord {
+    std::atomic<std::uint32_t> startTick{0};
+    std::atomic<std::int32_t> cpuLoops{0};
+    std::atomic<std::int32_t> fpuLoops{0};
+    std::atomic<std::int32_t> sdWrites{0};
+    std::atomic<bool> running{true};
+};
+
+extern BenchRecord BenchState;
+
+// The arithmetic the two compute phases repeat. Process-wide and volatile so
+// that every loop loads the three values and stores the three results: the
+// work can be neither hoisted out of the loop nor merged across loops.
+struct IntWorkValues {
+    std::uint32_t a, b, c;  // wrap modulo 2^32
+};
+struct RealWorkValues {
+    double x, y, z;
+};
+extern volatile IntWorkValues IntWork;
+extern volatile RealWorkValues RealWork;
+
+// Phase deadlines, all counted from the one start reading.
+constexpr DWORD INT_PHASE_END_MS = 5000;
+constexpr DWORD REAL_PHASE_END_MS = 10000;
+constexpr DWORD STORAGE_PHASE_END_MS = 15000;
+
+constexpr DWORD SCRATCH_SIZE = 10240;
+// On Linux the platform layer maps the drive-C root to a per-user directory.
+constexpr const char* SCRATCH_PATH = "c:\\tmp.dat";
+
+// Runs the three phases once and clears `running`. The parameter is ignored.
+DWORD WINAPI BenchThreadProc(LPVOID parameter);

@@ -1,0 +1,75 @@
+// The benchmark worker: three timed phases, each counting the loops it
+// completes before its deadline. The loop bodies are what is measured; keep
+// them exactly as they are (one counter increment, the fixed work, one tick
+// read per loop). Deadlines compare elapsed = now - start in wrapping
+// unsigned arithmetic, so a tick-count wrap neither ends nor prolongs a phase.
+#include "bench_state.h"
+#include "scratch_pattern.h"
+
+namespace {
+
+// The counter's only writer: a plain load, add and store, never a locked
+// read-modify-write. The add wraps in unsigned arithmetic.
+inline void CountLoop(std::atomic<std::int32_t>& counter)
+{
+    const std::uint32_t old = static_cast<std::uint32_t>(counter.load(std::memory_order_relaxed));
+    counter.store(static_cast<std::int32_t>(old + 1u), std::memory_order_relaxed);
+}
+
+void RunIntegerPhase(DWORD start)
+{
+    do {
+        CountLoop(BenchState.cpuLoops);
+        const std::uint32_t a = IntWork.a, b = IntWork.b, c = IntWork.c;
+        IntWork.a = a * b;
+        IntWork.b = b + c;
+        IntWork.c = a + b;
+    } while (GetTickCount() - start < INT_PHASE_END_MS);
+}
+
+void RunRealPhase(DWORD start)
+{
+    do {
+        CountLoop(BenchState.fpuLoops);
+        const double x = RealWork.x, y = RealWork.y, z = RealWork.z;
+        RealWork.x = x * y;
+        RealWork.y = y + z;
+        RealWork.z = x + y;
+    } while (GetTickCount() - start < REAL_PHASE_END_MS);
+}
+
+// Creates the scratch file afresh and writes it whole, once per loop; only a
+// write that reports every byte counts. A file that cannot be created costs
+// the loop nothing but the attempt.
+void RunStoragePhase(DWORD start)
+{
+    std::uint8_t buffer[SCRATCH_SIZE];
+    std::uint8_t pattern = SCRATCH_PATTERN_SEED;
+    do {
+        FillScratch(buffer, sizeof buffer, pattern);
+        HANDLE file = CreateFileA(SCRATCH_PATH, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            DWORD written = 0;  // WriteFile stores it too; never read it unset
+            WriteFile(file, buffer, SCRATCH_SIZE, &written, nullptr);
+            CloseHandle(file);
+            if (written == SCRATCH_SIZE) {
+                CountLoop(BenchState.sdWrites);
+            }
+        }
+    } while (GetTickCount() - start < STORAGE_PHASE_END_MS);
+}
+
+}  // namespace
+
+DWORD WINAPI BenchThreadProc(LPVOID)
+{
+    const DWORD start = GetTickCount();
+    BenchState.startTick.store(start, std::memory_order_relaxed);
+    RunIntegerPhase(start);
+    RunRealPhase(start);
+    RunStoragePhase(start);
+    // Last store of the run: publishes the final counts to the window thread.
+    BenchState.running.store(false, std::memory_order_release);
+    return 0;
+}

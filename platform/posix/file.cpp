@@ -1,0 +1,131 @@
+// CreateFileA, WriteFile and CloseHandle over POSIX descriptors, for the
+// scratch file.
+//
+// - The final path component is never followed if it is a symbolic link
+//   (O_NOFOLLOW): a link planted at a fixed name must not make us overwrite
+//   its target.
+// - New files are private (0600); a missing drive-C directory is created 0700.
+// - Share mode 0 is given by an exclusive advisory lock taken before
+//   truncating, so a second instance fails to open rather than garbling the
+//   file the first is writing, as on Windows.
+#include "file_path.h"
+#include "kernel_object.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <new>
+#include <string>
+
+namespace {
+
+using koru::posix::KernelKind;
+using koru::posix::KernelObject;
+
+int OpenFlags(DWORD desiredAccess, DWORD disposition)
+{
+    int flags = O_CLOEXEC | O_NOFOLLOW | O_NOCTTY;
+    const bool reads = (desiredAccess & GENERIC_READ) != 0;
+    const bool writes = (desiredAccess & GENERIC_WRITE) != 0;
+    flags |= reads && writes ? O_RDWR : writes ? O_WRONLY : O_RDONLY;
+    switch (disposition) {
+    case CREATE_NEW: return flags | O_CREAT | O_EXCL;
+    case CREATE_ALWAYS:
+    case OPEN_ALWAYS: return flags | O_CREAT;
+    case OPEN_EXISTING:
+    case TRUNCATE_EXISTING: return flags;
+    default: return -1;
+    }
+}
+
+int OpenPath(const std::string& path, int flags)
+{
+    int fd;
+    do {
+        fd = open(path.c_str(), flags, 0600);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+}  // namespace
+
+HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
+                          LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD, HANDLE)
+{
+    std::string path;
+    const int flags = OpenFlags(desiredAccess, disposition);
+    if (flags < 0 || !koru::posix::MapWindowsPath(fileName, path)) {
+        return INVALID_HANDLE_VALUE;
+    }
+    int fd = OpenPath(path, flags);
+    if (fd < 0 && errno == ENOENT && (flags & O_CREAT)) {
+        const std::size_t slash = path.rfind('/');
+        if (slash != std::string::npos && slash > 0 &&
+            koru::posix::MakePrivateDirectories(path.substr(0, slash))) {
+            fd = OpenPath(path, flags);
+        }
+    }
+    if (fd < 0) {
+        return INVALID_HANDLE_VALUE;
+    }
+    if (shareMode == 0 && flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        close(fd);
+        return INVALID_HANDLE_VALUE;
+    }
+    // Truncate only once the file is ours: O_TRUNC would cut a file that
+    // another instance holds.
+    if ((disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING) && ftruncate(fd, 0) != 0) {
+        close(fd);
+        return INVALID_HANDLE_VALUE;
+    }
+    auto* object = new (std::nothrow) KernelObject{KernelKind::FILE, fd, {}};
+    if (object == nullptr) {
+        close(fd);
+        return INVALID_HANDLE_VALUE;
+    }
+    return object;
+}
+
+BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten,
+                      LPOVERLAPPED)
+{
+    // Windows stores the count before any other work or check.
+    if (bytesWritten != nullptr) {
+        *bytesWritten = 0;
+    }
+    KernelObject* object = koru::posix::ToKernelObject(file);
+    if (object == nullptr || object->kind != KernelKind::FILE) {
+        return FALSE;
+    }
+    const auto* bytes = static_cast<const char*>(buffer);
+    DWORD done = 0;
+    while (done < bytesToWrite) {
+        const ssize_t n = write(object->fd, bytes + done, bytesToWrite - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;  // disk full or an I/O error: report what was written
+        }
+        done += static_cast<DWORD>(n);
+    }
+    if (bytesWritten != nullptr) {
+        *bytesWritten = done;
+    }
+    return done == bytesToWrite;
+}
+
+BOOL WINAPI CloseHandle(HANDLE handle)
+{
+    KernelObject* object = koru::posix::ToKernelObject(handle);
+    if (object == nullptr) {
+        return FALSE;
+    }
+    if (object->kind == KernelKind::FILE) {
+        close(object->fd);
+    }
+    delete object;
+    return TRUE;
+}

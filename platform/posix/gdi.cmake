@@ -1,0 +1,1 @@
+# Drawing: bitmaps, fonts, memory contexts (defined by the GDI work).

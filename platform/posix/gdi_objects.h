@@ -1,0 +1,93 @@
+// The records behind GDI handles on Linux, shared by the gdi_*.cpp files.
+// Every handle given out is registered while it lives, so a stale or made-up
+// handle is refused instead of followed.
+#pragma once
+
+#include <windows.h>
+
+#include "font.h"
+#include "gdi_surface.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace koru::posix {
+
+enum class GdiKind { BITMAP, FONT, BRUSH };
+
+}  // namespace koru::posix
+
+struct HGDIOBJ__ {
+    koru::posix::GdiKind kind;
+    bool stock = false;         // never freed; DeleteObject succeeds and does nothing
+    int selectedCount = 0;      // contexts holding it
+    bool deletePending = false; // deleted while selected: freed when let go, as Wine does
+};
+
+namespace koru::posix {
+
+// Always 32 bits a pixel, 0x00RRGGBB, top-down rows.
+struct Bitmap : HGDIOBJ__ {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> pixels;
+};
+
+struct Font : HGDIOBJ__ {
+    FontSetup setup;
+};
+
+struct Brush : HGDIOBJ__ {
+    std::uint32_t xrgb = 0;
+};
+
+enum class DcKind { MEMORY, SURFACE, SCREEN };
+
+}  // namespace koru::posix
+
+struct HDC__ {
+    koru::posix::DcKind kind;
+    koru::posix::PixelSurface surface{};  // SURFACE: the caller's pixels
+    RECT clip{};                          // SURFACE: client coordinates
+    koru::posix::Bitmap* bitmap = nullptr;  // MEMORY: never null
+    koru::posix::Font* font = nullptr;      // never null
+    int bkMode = OPAQUE;
+    COLORREF textColour = RGB(0, 0, 0);
+    COLORREF bkColour = RGB(255, 255, 255);
+};
+
+namespace koru::posix {
+
+// Where a context draws: pixel (x, y) is pixels[y * pitch + x]; `clip` lies
+// inside 0..width x 0..height and may be empty.
+struct DrawTarget {
+    std::uint32_t* pixels;
+    int width;
+    int height;
+    int pitch;
+    RECT clip;
+};
+
+HDC__* LiveDC(HDC dc);
+Bitmap* LiveBitmap(HGDIOBJ object);
+Font* LiveFont(HGDIOBJ object);
+
+// False for a context that has no pixels (the screen context).
+bool GetDrawTarget(HDC__& dc, DrawTarget& target);
+
+// A new, registered, black bitmap; null if the size is unreasonable or the
+// memory is not there.
+Bitmap* NewBitmap(int width, int height);
+
+inline std::uint32_t ToXrgb(COLORREF colour)
+{
+    return (static_cast<std::uint32_t>(GetRValue(colour)) << 16) |
+           (static_cast<std::uint32_t>(GetGValue(colour)) << 8) | GetBValue(colour);
+}
+
+inline COLORREF ToColorref(std::uint32_t xrgb)
+{
+    return RGB((xrgb >> 16) & 0xFF, (xrgb >> 8) & 0xFF, xrgb & 0xFF);
+}
+
+}  // namespace koru::posix

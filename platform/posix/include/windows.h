@@ -1,0 +1,279 @@
+// A stand-in <windows.h> for the Linux build: the Win32 types, constants and
+// operations this program calls, at Windows widths, so that bench/ and
+// display/ compile unchanged. platform/posix/ implements the operations with
+// the behaviour the program relies on; nothing here is a general Win32 layer.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#define WINAPI
+#define CALLBACK
+#define APIENTRY
+
+typedef std::uint8_t BYTE;
+typedef std::uint16_t WORD;
+typedef std::uint32_t DWORD;
+typedef std::int32_t LONG;
+typedef int INT;
+typedef unsigned int UINT;
+typedef int BOOL;
+typedef char CHAR;
+typedef std::uint16_t ATOM;
+typedef std::uintptr_t UINT_PTR;
+typedef std::intptr_t LONG_PTR;
+typedef std::uintptr_t WPARAM;
+typedef std::intptr_t LPARAM;
+typedef std::intptr_t LRESULT;
+typedef void* LPVOID;
+typedef const void* LPCVOID;
+typedef char* LPSTR;
+typedef const char* LPCSTR;
+typedef DWORD* LPDWORD;
+
+#define TRUE 1
+#define FALSE 0
+
+// Handles are distinct opaque types, as with STRICT on Windows.
+typedef void* HANDLE;
+#define KORU_DECLARE_HANDLE(name) \
+    struct name##__;              \
+    typedef struct name##__* name
+KORU_DECLARE_HANDLE(HWND);
+KORU_DECLARE_HANDLE(HINSTANCE);
+KORU_DECLARE_HANDLE(HDC);
+KORU_DECLARE_HANDLE(HMENU);
+KORU_DECLARE_HANDLE(HICON);
+#undef KORU_DECLARE_HANDLE
+// GDI objects share one handle type so SelectObject/DeleteObject take any.
+struct HGDIOBJ__;
+typedef HGDIOBJ__* HGDIOBJ;
+typedef HGDIOBJ HBITMAP;
+typedef HGDIOBJ HFONT;
+typedef HGDIOBJ HBRUSH;
+typedef HICON HCURSOR;
+typedef HINSTANCE HMODULE;
+
+#define INVALID_HANDLE_VALUE ((HANDLE)(std::intptr_t)-1)
+
+// ---- kernel32 ----------------------------------------------------------
+
+typedef struct _SECURITY_ATTRIBUTES {
+    DWORD nLength;
+    LPVOID lpSecurityDescriptor;
+    BOOL bInheritHandle;
+} SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
+
+typedef struct _OVERLAPPED* LPOVERLAPPED;
+typedef DWORD(WINAPI* LPTHREAD_START_ROUTINE)(LPVOID);
+
+#define GENERIC_READ 0x80000000u
+#define GENERIC_WRITE 0x40000000u
+#define CREATE_NEW 1
+#define CREATE_ALWAYS 2
+#define OPEN_EXISTING 3
+#define OPEN_ALWAYS 4
+#define TRUNCATE_EXISTING 5
+#define FILE_ATTRIBUTE_NORMAL 0x80
+
+DWORD WINAPI GetTickCount(void);
+void WINAPI Sleep(DWORD milliseconds);
+HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES attributes, std::size_t stackSize,
+                           LPTHREAD_START_ROUTINE startAddress, LPVOID parameter,
+                           DWORD creationFlags, LPDWORD threadId);
+HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
+                          LPSECURITY_ATTRIBUTES securityAttributes, DWORD creationDisposition,
+                          DWORD flagsAndAttributes, HANDLE templateFile);
+BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten,
+                      LPOVERLAPPED overlapped);
+BOOL WINAPI CloseHandle(HANDLE object);
+
+// ---- user32 -------------------------------------------------------------
+
+typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
+
+typedef struct tagPOINT {
+    LONG x;
+    LONG y;
+} POINT;
+
+typedef struct tagRECT {
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+} RECT;
+
+typedef struct tagMSG {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    DWORD time;
+    POINT pt;
+} MSG, *LPMSG;
+
+typedef struct tagWNDCLASSA {
+    UINT style;
+    WNDPROC lpfnWndProc;
+    int cbClsExtra;
+    int cbWndExtra;
+    HINSTANCE hInstance;
+    HICON hIcon;
+    HCURSOR hCursor;
+    HBRUSH hbrBackground;
+    LPCSTR lpszMenuName;
+    LPCSTR lpszClassName;
+} WNDCLASSA;
+
+typedef struct tagPAINTSTRUCT {
+    HDC hdc;
+    BOOL fErase;
+    RECT rcPaint;
+    BOOL fRestore;
+    BOOL fIncUpdate;
+    BYTE rgbReserved[32];
+} PAINTSTRUCT, *LPPAINTSTRUCT;
+
+typedef void(CALLBACK* TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
+
+typedef struct tagCREATESTRUCTA {
+    LPVOID lpCreateParams;
+    HINSTANCE hInstance;
+    HMENU hMenu;
+    HWND hwndParent;
+    int cy;
+    int cx;
+    int y;
+    int x;
+    LONG style;
+    LPCSTR lpszName;
+    LPCSTR lpszClass;
+    DWORD dwExStyle;
+} CREATESTRUCTA;
+
+#define WM_CREATE 0x0001
+#define WM_DESTROY 0x0002
+#define WM_SIZE 0x0005
+#define WM_PAINT 0x000F
+#define WM_CLOSE 0x0010
+#define WM_QUIT 0x0012
+#define WM_ERASEBKGND 0x0014
+#define WM_KEYDOWN 0x0100
+#define WM_KEYUP 0x0101
+#define WM_CHAR 0x0102
+#define WM_TIMER 0x0113
+#define WM_MOUSEMOVE 0x0200
+#define WM_LBUTTONDOWN 0x0201
+#define WM_LBUTTONUP 0x0202
+#define WM_USER 0x0400
+
+#define CS_VREDRAW 0x0001
+#define CS_HREDRAW 0x0002
+
+#define WS_OVERLAPPED 0x00000000L
+#define WS_CAPTION 0x00C00000L
+#define WS_SYSMENU 0x00080000L
+#define WS_THICKFRAME 0x00040000L
+#define WS_MINIMIZEBOX 0x00020000L
+#define WS_MAXIMIZEBOX 0x00010000L
+#define WS_OVERLAPPEDWINDOW \
+    (WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)
+#define CW_USEDEFAULT ((int)0x80000000)
+
+#define SW_HIDE 0
+#define SW_SHOWNORMAL 1
+#define SW_SHOW 5
+#define SW_SHOWDEFAULT 10
+
+#define GWL_HINSTANCE (-6)
+
+#define MAKEINTRESOURCEA(i) ((LPSTR)(std::uintptr_t)((WORD)(i)))
+#define IDC_ARROW MAKEINTRESOURCEA(32512)
+#define WHITE_BRUSH 0
+#define BLACK_BRUSH 4
+
+ATOM WINAPI RegisterClassA(const WNDCLASSA* windowClass);
+HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style,
+                            int x, int y, int width, int height, HWND parent, HMENU menu,
+                            HINSTANCE instance, LPVOID param);
+BOOL WINAPI ShowWindow(HWND window, int showCommand);
+BOOL WINAPI UpdateWindow(HWND window);
+BOOL WINAPI DestroyWindow(HWND window);
+BOOL WINAPI GetMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax);
+BOOL WINAPI TranslateMessage(const MSG* msg);
+LRESULT WINAPI DispatchMessageA(const MSG* msg);
+LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void WINAPI PostQuitMessage(int exitCode);
+HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR cursorName);
+UINT_PTR WINAPI SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC timerFunc);
+BOOL WINAPI KillTimer(HWND window, UINT_PTR id);
+BOOL WINAPI InvalidateRect(HWND window, const RECT* rect, BOOL erase);
+HDC WINAPI BeginPaint(HWND window, LPPAINTSTRUCT paint);
+BOOL WINAPI EndPaint(HWND window, const PAINTSTRUCT* paint);
+BOOL WINAPI GetClientRect(HWND window, RECT* rect);
+LONG WINAPI GetWindowLongA(HWND window, int index);
+HBITMAP WINAPI LoadBitmapA(HINSTANCE instance, LPCSTR bitmapName);
+
+// The program's entry, called by the runtime start-up (platform/posix/start.cpp).
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine,
+                   int showCommand);
+
+// ---- gdi32 --------------------------------------------------------------
+
+typedef struct tagBITMAP {
+    LONG bmType;
+    LONG bmWidth;
+    LONG bmHeight;
+    LONG bmWidthBytes;
+    WORD bmPlanes;
+    WORD bmBitsPixel;
+    LPVOID bmBits;
+} BITMAP;
+
+typedef DWORD COLORREF;
+#define RGB(r, g, b) \
+    ((COLORREF)(((BYTE)(r) | ((WORD)((BYTE)(g)) << 8)) | (((DWORD)(BYTE)(b)) << 16)))
+#define GetRValue(c) ((BYTE)(c))
+#define GetGValue(c) ((BYTE)((c) >> 8))
+#define GetBValue(c) ((BYTE)((c) >> 16))
+#define CLR_INVALID 0xFFFFFFFFu
+
+#define SRCCOPY 0x00CC0020u
+#define BLACKNESS 0x00000042u
+#define WHITENESS 0x00FF0062u
+#define TRANSPARENT 1
+#define OPAQUE 2
+#define FW_NORMAL 400
+#define SHIFTJIS_CHARSET 128
+#define OUT_DEFAULT_PRECIS 0
+#define CLIP_DEFAULT_PRECIS 0
+#define PROOF_QUALITY 2
+#define FIXED_PITCH 1
+#define FF_MODERN 0x30
+#define ANSI_CHARSET 0
+#define DEFAULT_CHARSET 1
+
+HGDIOBJ WINAPI GetStockObject(int object);
+int WINAPI GetObjectA(HGDIOBJ object, int bufferSize, LPVOID buffer);
+HDC WINAPI CreateCompatibleDC(HDC dc);
+BOOL WINAPI DeleteDC(HDC dc);
+HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object);
+BOOL WINAPI DeleteObject(HGDIOBJ object);
+BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourceX,
+                   int sourceY, DWORD rop);
+HFONT WINAPI CreateFontA(int height, int width, int escapement, int orientation, int weight,
+                         DWORD italic, DWORD underline, DWORD strikeOut, DWORD charSet,
+                         DWORD outPrecision, DWORD clipPrecision, DWORD quality,
+                         DWORD pitchAndFamily, LPCSTR faceName);
+int WINAPI SetBkMode(HDC dc, int mode);
+COLORREF WINAPI SetTextColor(HDC dc, COLORREF colour);
+BOOL WINAPI TextOutA(HDC dc, int x, int y, LPCSTR text, int length);
+HBITMAP WINAPI CreateCompatibleBitmap(HDC dc, int width, int height);
+COLORREF WINAPI GetPixel(HDC dc, int x, int y);
+BOOL WINAPI PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop);
+// GetDC(NULL): a screen context, 32 bits a pixel, that draws nowhere; a
+// template for CreateCompatibleBitmap. Windows' own contexts are not offered.
+HDC WINAPI GetDC(HWND window);
+int WINAPI ReleaseDC(HWND window, HDC dc);

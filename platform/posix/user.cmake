@@ -1,0 +1,1 @@
+# Windows and messages (defined by the window work).

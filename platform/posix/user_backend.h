@@ -1,0 +1,108 @@
+// The window side of the Linux layer: every window, class, queued message
+// and timer lives in one UserState, reached through User(). All of it
+// belongs to the window thread; nothing here is locked.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct SDL_Window;
+union SDL_Event;
+
+namespace koru::posix {
+
+struct WindowClass {
+    WNDPROC procedure;
+    HBRUSH background;
+};
+
+struct Window {
+    HWND handle;
+    WNDPROC procedure;
+    HINSTANCE instance;
+    HBRUSH background;
+    SDL_Window* sdlWindow;
+    std::uint32_t sdlWindowId;
+    int outerWidth;  // as asked of CreateWindowExA: frame and caption included
+    int outerHeight;
+    bool outerSizeSettled;  // the client area has been fitted to the outer size
+    // Back buffer of the client area, 0x00RRGGBB. It keeps the picture
+    // between paints, whatever the video driver does with its own surface.
+    std::vector<std::uint32_t> pixels;
+    int width;
+    int height;
+    RECT update;  // bounding rectangle of the update region; empty if none
+    bool updateErase;
+    RECT paintArea;  // between BeginPaint and EndPaint
+    bool painting;
+    bool visible;
+    bool destroying;
+};
+
+struct Timer {
+    HWND window;
+    UINT_PTR id;
+    std::int64_t periodUs;
+    std::int64_t dueUs;
+};
+
+struct UserState {
+    std::map<std::string, WindowClass> classes;  // by lower-case name
+    std::map<std::uintptr_t, std::unique_ptr<Window>> windows;
+    std::uintptr_t lastHandle = 0;
+    bool videoTried = false;
+    bool videoUp = false;
+    bool videoCanWait = false;  // the driver blocks in SDL_WaitEventTimeout
+    bool windowEverCreated = false;
+    std::deque<MSG> posted;
+    std::deque<MSG> input;
+    bool quitPending = false;
+    int quitCode = 0;
+    std::vector<Timer> timers;
+};
+
+// Never destroyed: the process may end from inside Xlib or from another
+// thread, and no destructor may then touch SDL.
+UserState& User();
+
+// Class names match ignoring case; this is the key they are kept under.
+std::string ClassKey(LPCSTR name);
+
+Window* LookUpWindow(HWND window);
+Window* LookUpSdlWindow(std::uint32_t sdlWindowId);
+
+// Calls the window's procedure, or returns 0 if the window is gone. The
+// procedure may destroy windows: re-find a Window after this.
+LRESULT SendToWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Opens SDL video once; false (and one line on stderr) if there is no display.
+bool OpenVideo();
+
+// Monotonic clock of the message loop and the timers, in microseconds.
+std::int64_t NowUs();
+
+// Update region and back buffer.
+void InvalidateWhole(Window& window, bool erase);
+void ResizeBackBuffer(Window& window, int width, int height);
+void Present(Window& window, const RECT& area);
+// Fills `area` with the class brush; false if the class has none known.
+bool EraseBackground(Window& window, const RECT& area);
+
+// Client size from the outer size, once the window manager reports borders.
+void SettleOuterSize(Window& window);
+
+// Input and window events from SDL: acted on at once or queued as input.
+void HandleSdlEvent(const SDL_Event& event);
+
+// Timers: the next due time (false if none) and taking one due timer.
+bool NextTimerDue(std::int64_t& dueUs);
+bool TakeDueTimer(std::int64_t nowUs, MSG& msg);
+void KillWindowTimers(HWND window);
+
+}  // namespace koru::posix

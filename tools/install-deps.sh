@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing KORU BENCH needs on Debian 12:
+# the native and cross toolchains, SDL2/FreeType/fontconfig, the Japanese
+# font, the picture renderer, Xvfb and screenshot tools, and 32-bit Wine.
+# Idempotent: installs only what is missing. Run as root, or with sudo.
+set -euo pipefail
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+    SUDO="sudo"
+fi
+
+NATIVE_PACKAGES=(
+    build-essential cmake ninja-build pkg-config python3 googletest
+    libsdl2-dev libfreetype-dev libfontconfig-dev fonts-ipafont-gothic librsvg2-bin
+    xvfb x11-utils x11-apps imagemagick libx11-dev python3-numpy python3-pil
+)
+WINDOWS_PACKAGES=(g++-mingw-w64-i686 wine wine32:i386)
+
+missing=()
+for package in "${NATIVE_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$package")
+    fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "install-deps: installing ${missing[*]}"
+    # Wine's 32-bit half comes from the i386 architecture.
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        $SUDO dpkg --add-architecture i386
+    fi
+    $SUDO apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# Some kernels run no 32-bit x86 programs at all; 32-bit Wine then needs a
+# user-mode emulator registered for them.
+"$(dirname "$0")/setup-wine.sh"

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# The test command: installs what is missing, builds the Linux and the
+# Windows targets, and runs every test: the Linux ones natively (and the
+# engine's again under ThreadSanitizer), the Windows ones under Wine, all on
+# a virtual X display.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+tools/install-deps.sh
+
+# shellcheck source=virtual-display.sh
+. tools/virtual-display.sh
+start_virtual_display
+echo "test: virtual display $DISPLAY"
+
+step() { echo; echo "==== $*"; }
+
+step "Linux build and tests"
+cmake --preset linux >/dev/null
+cmake --build --preset linux
+ctest --preset linux
+
+step "Linux engine under ThreadSanitizer"
+cmake --preset linux-tsan >/dev/null
+cmake --build --preset linux-tsan --target engine_run_test engine_phase_test
+ctest --preset linux-tsan -R '^engine_(run|phase)_test$'
+
+step "Windows build and tests (under Wine)"
+cmake --preset windows >/dev/null
+cmake --build --preset windows
+# Creating the Wine prefix takes a while the first time; do it once, here.
+build/windows/wine-run wineboot --init >/dev/null 2>&1 || true
+ctest --preset windows

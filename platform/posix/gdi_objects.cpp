@@ -1,0 +1,389 @@
+// GDI objects and paint contexts on Linux: creation, selection, deletion and
+// the stock objects. A memory context starts with a 1x1 stock bitmap, as on
+// Windows; SelectObject hands back what it replaced; an object deleted while
+// selected lives on until the last context lets go of it.
+#include "gdi_objects.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <new>
+#include <unordered_set>
+
+namespace koru::posix {
+
+namespace {
+
+constexpr int SYSTEM_FONT = 13;
+constexpr std::int64_t MAX_BITMAP_PIXELS = std::int64_t{1} << 26;  // 8192 x 8192
+
+// Objects and contexts are kept apart so neither is taken for the other.
+// Never destroyed, so a handle used during process exit is still looked up.
+std::unordered_set<const HGDIOBJ__*>& LiveHandles()
+{
+    static auto* live = new std::unordered_set<const HGDIOBJ__*>;
+    return *live;
+}
+
+std::unordered_set<const HDC__*>& LiveContexts()
+{
+    static auto* live = new std::unordered_set<const HDC__*>;
+    return *live;
+}
+
+bool IsLive(HGDIOBJ object)
+{
+    return object != nullptr && LiveHandles().count(object) != 0;
+}
+
+template <class Object>
+Object& Stock(Object* object)
+{
+    object->stock = true;
+    LiveHandles().insert(object);
+    return *object;
+}
+
+Bitmap& DefaultBitmap()
+{
+    static Bitmap& bitmap = []() -> Bitmap& {
+        auto* b = new Bitmap;
+        b->kind = GdiKind::BITMAP;
+        b->width = 1;
+        b->height = 1;
+        b->pixels.assign(1, 0);
+        return Stock(b);
+    }();
+    return bitmap;
+}
+
+// The font a context holds until another is selected: the program's first
+// screen draws its line in it.
+Font& DefaultFont()
+{
+    static Font& font = []() -> Font& {
+        auto* f = new Font;
+        f->kind = GdiKind::FONT;
+        f->setup = SetUpFont(nullptr, 0, SHIFTJIS_CHARSET);
+        return Stock(f);
+    }();
+    return font;
+}
+
+Brush* StockBrush(int index)
+{
+    static Brush* brushes[5] = {};
+    static const std::uint32_t COLOURS[5] = {0xFFFFFF, 0xC0C0C0, 0x808080, 0x404040, 0x000000};
+    if (index < 0 || index >= 5) {
+        return nullptr;
+    }
+    if (brushes[index] == nullptr) {
+        auto* brush = new Brush;
+        brush->kind = GdiKind::BRUSH;
+        brush->xrgb = COLOURS[index];
+        brushes[index] = &Stock(brush);
+    }
+    return brushes[index];
+}
+
+void Destroy(HGDIOBJ__* object)
+{
+    LiveHandles().erase(object);
+    switch (object->kind) {
+    case GdiKind::BITMAP:
+        delete static_cast<Bitmap*>(object);
+        break;
+    case GdiKind::FONT:
+        delete static_cast<Font*>(object);
+        break;
+    case GdiKind::BRUSH:
+        delete static_cast<Brush*>(object);
+        break;
+    }
+}
+
+void Hold(HGDIOBJ__* object)
+{
+    ++object->selectedCount;
+}
+
+void LetGo(HGDIOBJ__* object)
+{
+    if (--object->selectedCount == 0 && object->deletePending) {
+        Destroy(object);
+    }
+}
+
+HDC NewDC(DcKind kind)
+{
+    auto* dc = new (std::nothrow) HDC__;
+    if (dc == nullptr) {
+        return nullptr;
+    }
+    dc->kind = kind;
+    dc->font = &DefaultFont();
+    Hold(dc->font);
+    if (kind == DcKind::MEMORY) {
+        dc->bitmap = &DefaultBitmap();
+        Hold(dc->bitmap);
+    }
+    LiveContexts().insert(dc);
+    return dc;
+}
+
+// Swaps what `slot` holds for `object` and returns the old one.
+template <class Object>
+HGDIOBJ Swap(Object*& slot, Object* object)
+{
+    Object* old = slot;
+    if (old == object) {
+        return old;
+    }
+    slot = object;
+    Hold(object);
+    LetGo(old);
+    return old;
+}
+
+}  // namespace
+
+HDC__* LiveDC(HDC dc)
+{
+    return dc != nullptr && LiveContexts().count(dc) != 0 ? dc : nullptr;
+}
+
+Bitmap* LiveBitmap(HGDIOBJ object)
+{
+    return IsLive(object) && object->kind == GdiKind::BITMAP && !object->deletePending
+               ? static_cast<Bitmap*>(object)
+               : nullptr;
+}
+
+Font* LiveFont(HGDIOBJ object)
+{
+    return IsLive(object) && object->kind == GdiKind::FONT && !object->deletePending
+               ? static_cast<Font*>(object)
+               : nullptr;
+}
+
+bool GetDrawTarget(HDC__& dc, DrawTarget& target)
+{
+    switch (dc.kind) {
+    case DcKind::MEMORY:
+        target = {dc.bitmap->pixels.data(), dc.bitmap->width, dc.bitmap->height,
+                  dc.bitmap->width, {0, 0, dc.bitmap->width, dc.bitmap->height}};
+        return true;
+    case DcKind::SURFACE:
+        target = {dc.surface.pixels, dc.surface.width, dc.surface.height, dc.surface.pitch, dc.clip};
+        target.clip.left = target.clip.left < 0 ? 0 : target.clip.left;
+        target.clip.top = target.clip.top < 0 ? 0 : target.clip.top;
+        target.clip.right = target.clip.right > target.width ? target.width : target.clip.right;
+        target.clip.bottom = target.clip.bottom > target.height ? target.height : target.clip.bottom;
+        return true;
+    case DcKind::SCREEN:
+        break;
+    }
+    return false;
+}
+
+Bitmap* NewBitmap(int width, int height)
+{
+    if (width <= 0 || height <= 0 ||
+        static_cast<std::int64_t>(width) * height > MAX_BITMAP_PIXELS) {
+        return nullptr;
+    }
+    auto* bitmap = new (std::nothrow) Bitmap;
+    if (bitmap == nullptr) {
+        return nullptr;
+    }
+    try {
+        bitmap->pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+    } catch (const std::bad_alloc&) {
+        delete bitmap;
+        return nullptr;
+    }
+    bitmap->kind = GdiKind::BITMAP;
+    bitmap->width = width;
+    bitmap->height = height;
+    LiveHandles().insert(bitmap);
+    return bitmap;
+}
+
+HDC CreateSurfaceDC(const PixelSurface& surface, const RECT& clip)
+{
+    HDC dc = NewDC(DcKind::SURFACE);
+    if (dc == nullptr) {
+        return nullptr;
+    }
+    const bool usable = surface.pixels != nullptr && surface.width > 0 && surface.height > 0 &&
+                        surface.pitch >= surface.width;
+    if (usable) {
+        dc->surface = surface;
+        dc->clip = clip;
+    }  // else: no pixels and an empty clip, so it draws nothing
+    return dc;
+}
+
+bool BrushColour(HGDIOBJ brush, std::uint32_t& xrgb)
+{
+    if (!IsLive(brush) || brush->kind != GdiKind::BRUSH) {
+        return false;
+    }
+    xrgb = static_cast<Brush*>(brush)->xrgb;
+    return true;
+}
+
+}  // namespace koru::posix
+
+using namespace koru::posix;
+
+HGDIOBJ WINAPI GetStockObject(int object)
+{
+    if (object == SYSTEM_FONT) {
+        return &DefaultFont();
+    }
+    return StockBrush(object);
+}
+
+int WINAPI GetObjectA(HGDIOBJ object, int bufferSize, LPVOID buffer)
+{
+    Bitmap* bitmap = LiveBitmap(object);
+    if (bitmap == nullptr) {
+        return 0;  // only bitmaps are described
+    }
+    if (buffer == nullptr) {
+        return sizeof(BITMAP);
+    }
+    if (bufferSize < static_cast<int>(sizeof(BITMAP))) {
+        return 0;
+    }
+    BITMAP record{};
+    record.bmWidth = bitmap->width;
+    record.bmHeight = bitmap->height;
+    record.bmWidthBytes = bitmap->width * 4;
+    record.bmPlanes = 1;
+    record.bmBitsPixel = 32;
+    *static_cast<BITMAP*>(buffer) = record;
+    return sizeof(BITMAP);
+}
+
+HDC WINAPI CreateCompatibleDC(HDC dc)
+{
+    if (dc != nullptr && LiveDC(dc) == nullptr) {
+        return nullptr;
+    }
+    return NewDC(DcKind::MEMORY);
+}
+
+BOOL WINAPI DeleteDC(HDC dc)
+{
+    HDC__* context = LiveDC(dc);
+    if (context == nullptr) {
+        return FALSE;
+    }
+    LiveContexts().erase(context);
+    LetGo(context->font);
+    if (context->bitmap != nullptr) {
+        LetGo(context->bitmap);
+    }
+    delete context;
+    return TRUE;
+}
+
+HDC WINAPI GetDC(HWND window)
+{
+    return window == nullptr ? NewDC(DcKind::SCREEN) : nullptr;
+}
+
+int WINAPI ReleaseDC(HWND, HDC dc)
+{
+    HDC__* context = LiveDC(dc);
+    if (context == nullptr || context->kind != DcKind::SCREEN) {
+        return 0;
+    }
+    return DeleteDC(dc);
+}
+
+HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object)
+{
+    HDC__* context = LiveDC(dc);
+    if (context == nullptr) {
+        return nullptr;
+    }
+    if (Font* font = LiveFont(object)) {
+        return Swap(context->font, font);
+    }
+    Bitmap* bitmap = LiveBitmap(object);
+    if (bitmap == nullptr || context->kind != DcKind::MEMORY) {
+        return nullptr;  // brushes are not kept: nothing here paints with one
+    }
+    // A bitmap can be in one context at a time; stock ones in any.
+    if (bitmap != context->bitmap && bitmap->selectedCount > 0 && !bitmap->stock) {
+        return nullptr;
+    }
+    return Swap(context->bitmap, bitmap);
+}
+
+BOOL WINAPI DeleteObject(HGDIOBJ object)
+{
+    if (!IsLive(object) || object->deletePending) {
+        return FALSE;
+    }
+    if (object->stock) {
+        return TRUE;
+    }
+    if (object->selectedCount > 0) {
+        object->deletePending = true;
+        return TRUE;
+    }
+    Destroy(object);
+    return TRUE;
+}
+
+HBITMAP WINAPI CreateCompatibleBitmap(HDC dc, int width, int height)
+{
+    if (dc != nullptr && LiveDC(dc) == nullptr) {
+        return nullptr;
+    }
+    if (width == 0 || height == 0) {
+        return &DefaultBitmap();  // Windows answers an empty size with its 1x1 bitmap
+    }
+    return NewBitmap(width, height);
+}
+
+HFONT WINAPI CreateFontA(int height, int, int, int, int, DWORD, DWORD, DWORD, DWORD charSet,
+                         DWORD, DWORD, DWORD, DWORD, LPCSTR faceName)
+{
+    // Only the height, character set and face shape the result; a face that
+    // is not there still gives a font, drawn in a fallback face.
+    auto* font = new (std::nothrow) Font;
+    if (font == nullptr) {
+        return nullptr;
+    }
+    font->kind = GdiKind::FONT;
+    font->setup = SetUpFont(faceName, height, charSet);
+    LiveHandles().insert(font);
+    return font;
+}
+
+int WINAPI SetBkMode(HDC dc, int mode)
+{
+    HDC__* context = LiveDC(dc);
+    if (context == nullptr || (mode != TRANSPARENT && mode != OPAQUE)) {
+        return 0;
+    }
+    const int old = context->bkMode;
+    context->bkMode = mode;
+    return old;
+}
+
+COLORREF WINAPI SetTextColor(HDC dc, COLORREF colour)
+{
+    HDC__* context = LiveDC(dc);
+    if (context == nullptr) {
+        return CLR_INVALID;
+    }
+    const COLORREF old = context->textColour;
+    context->textColour = colour & 0x00FFFFFFu;
+    return old;
+}

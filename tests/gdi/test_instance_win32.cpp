@@ -1,0 +1,6 @@
+#include "test_instance.h"
+
+HINSTANCE TestInstance()
+{
+    return GetModuleHandleA(nullptr);
+}

@@ -1,0 +1,329 @@
+#!/usr/bin/env python3
+"""End-to-end test of the KORU BENCH program in a real window, as a user
+sees it: on a private Xvfb display, a screenshot during the run and one after
+it, the scratch file it leaves, and closing the window the way a window
+manager asks (WM_DELETE_WINDOW), during the run and after it.
+
+    run_endtoend.py --label linux --pictures DIR --scratch FILE --out DIR
+                    [--exit-limit S] [--close-during PHASE ...] -- PROGRAM [ARGS...]
+
+PROGRAM is the Linux binary, or the Windows executable behind a Wine
+launcher. Screenshots are saved in --out.
+"""
+
+import argparse
+import os
+import subprocess
+import sys
+import time
+
+import numpy as np
+from PIL import Image
+from Xlib import X, Xatom, display as xdisplay, error as xerror, protocol
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import screen_check as sc  # noqa: E402
+
+TITLE = "KORU BENCH"
+SCRATCH_SIZE = 10240
+# Seconds into the run (from the first countdown screen) to close the window
+# in each phase; "first-paint" closes as soon as the window shows.
+CLOSE_POINTS = {"first-paint": None, "integer": 2.0, "floating-point": 7.0, "storage": 12.0}
+
+
+class Results:
+    def __init__(self, label):
+        self.label, self.passed, self.failed = label, 0, 0
+
+    def check(self, name, ok, expected="", got=""):
+        if ok:
+            self.passed += 1
+            print("PASS %s: %s" % (self.label, name))
+        else:
+            self.failed += 1
+            print("FAIL %s: %s: expected %s, got %s" % (self.label, name, expected, got))
+        sys.stdout.flush()
+        return ok
+
+
+def start_xvfb():
+    for number in range(140, 180):
+        if not os.path.exists("/tmp/.X11-unix/X%d" % number) and not os.path.exists("/tmp/.X%d-lock" % number):
+            break
+    server = subprocess.Popen(["Xvfb", ":%d" % number, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    name = ":%d" % number
+    for _ in range(100):
+        try:
+            return server, name, xdisplay.Display(name)
+        except Exception:  # not up yet
+            time.sleep(0.1)
+    server.kill()
+    raise SystemExit("cannot start Xvfb")
+
+
+def find_window(conn, title):
+    """The top-level window whose name is `title`, searched down the tree."""
+    pending = [conn.screen().root]
+    while pending:
+        window = pending.pop()
+        try:
+            name = window.get_wm_name()
+            if name == title and window.get_attributes().map_state == X.IsViewable:
+                return window
+            pending.extend(window.query_tree().children)
+        except xerror.XError:
+            continue  # gone meanwhile
+    return None
+
+
+def send_close(conn, window):
+    """What a window manager sends when the user clicks the close box."""
+    protocols = conn.intern_atom("WM_PROTOCOLS")
+    delete = conn.intern_atom("WM_DELETE_WINDOW")
+    event = protocol.event.ClientMessage(window=window, client_type=protocols,
+                                         data=(32, [delete, X.CurrentTime, 0, 0, 0]))
+    window.send_event(event, event_mask=0)
+    conn.flush()
+
+
+def screenshot(conn):
+    root = conn.screen().root
+    geometry = root.get_geometry()
+    raw = root.get_image(0, 0, geometry.width, geometry.height, X.ZPixmap, 0xFFFFFFFF)
+    pixels = np.frombuffer(raw.data, np.uint8).reshape(geometry.height, geometry.width, 4)
+    return pixels[:, :, 2::-1].astype(np.int16)  # BGRX -> RGB
+
+
+def save(shot, path):
+    Image.fromarray(shot.astype(np.uint8)).save(path)
+
+
+def wait_for(predicate, timeout, step=0.05):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        value = predicate()
+        if value:
+            return value
+        time.sleep(step)
+    return None
+
+
+def wait_exit(process, limit):
+    began = time.monotonic()
+    try:
+        code = process.wait(timeout=limit)
+    except subprocess.TimeoutExpired:
+        return None, time.monotonic() - began
+    return code, time.monotonic() - began
+
+
+class Session:
+    """One run of the program on the private display."""
+
+    def __init__(self, args, conn, display_name):
+        self.args, self.conn = args, conn
+        env = dict(os.environ, DISPLAY=display_name)
+        self.started = time.monotonic()
+        self.process = subprocess.Popen(args.program, env=env)
+        self.window = wait_for(lambda: find_window(conn, TITLE) or self.process.poll() is not None, 90)
+        self.window_shown = time.monotonic()
+        if self.window is True:
+            self.window = None
+        self.origin = None
+        self.first_countdown = None
+
+    def view(self):
+        shot = screenshot(self.conn)
+        if self.origin is None:
+            try:
+                position = self.window.translate_coords(self.conn.screen().root, 0, 0)
+                self.origin = sc.locate_client(shot, self.args.pictures[0], (-position.x, -position.y))
+            except xerror.XError:
+                pass
+        return shot, (sc.client_view(shot, self.origin) if self.origin else None)
+
+    def countdown_showing(self):
+        shot, view = self.view()
+        if view is None:
+            return None
+        picture = self.args.pictures[0]
+        if sc.ink_extent(view, picture, sc.COUNTDOWN_LINES["seconds"]) and \
+                sc.ink_extent(view, picture, sc.COUNTDOWN_LINES["sd"]):
+            return True
+        return None
+
+    def wait_first_countdown(self):
+        if wait_for(self.countdown_showing, 60):
+            self.first_countdown = time.monotonic()
+        return self.first_countdown
+
+    def close(self):
+        send_close(self.conn, self.window)
+        return wait_exit(self.process, self.args.exit_limit)
+
+    def kill(self):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+        # The next session must not find this one's window.
+        wait_for(lambda: find_window(self.conn, TITLE) is None, 10)
+
+
+def character_count(extent, advance):
+    width = extent[1] - extent[0]
+    return int(round(width / advance + 0.2))
+
+
+def digit_range(digits):
+    return (0, 9) if digits <= 1 else (10 ** (digits - 1), 10 ** digits - 1)
+
+
+def band_of(score):
+    for band, lowest in ((6, 3300), (5, 2400), (4, 1700), (3, 1200), (2, 900)):
+        if score >= lowest:
+            return band
+    return 1
+
+
+def expected_scratch():
+    p, out = 1, bytearray()
+    for _ in range(SCRATCH_SIZE):
+        p = (0xA9 - 0x77 * p) % 256
+        out.append(p)
+    return bytes(out)
+
+
+def full_run(args, conn, display_name, results):
+    if os.path.exists(args.scratch):
+        os.remove(args.scratch)
+    session = Session(args, conn, display_name)
+    try:
+        if not results.check("window opens", session.window is not None, "a window titled %s" % TITLE, "none"):
+            return
+        if not results.check("countdown screen shown", session.wait_first_countdown(), "seconds and figures drawn",
+                             "nothing within 60 s"):
+            return
+        print("%s: window shown %.2f s after start, first countdown %.2f s after that"
+              % (results.label, session.window_shown - session.started,
+                 session.first_countdown - session.window_shown))
+
+        # About 6 s into the run: integer phase over, storage not begun.
+        time.sleep(max(0.0, session.first_countdown + 5.9 - time.monotonic()))
+        shot, view = session.view()
+        save(shot, os.path.join(args.out, "%s-countdown.png" % results.label))
+        picture = args.pictures[0]
+        best, scores = sc.best_picture(view, args.pictures, sc.ILLUSTRATION)
+        results.check("countdown shows the measuring picture",
+                      best == 0 and sc.mean_difference(sc.region(view, (20, 40, 380, 400)),
+                                                       sc.region(picture, (20, 40, 380, 400))) < 2,
+                      "BG_BMP", "picture %d (differences %s)" % (best, ["%.1f" % s for s in scores]))
+        extents = {name: sc.ink_extent(view, picture, box) for name, box in sc.COUNTDOWN_LINES.items()}
+        for name, extent in extents.items():
+            box = sc.COUNTDOWN_LINES[name]
+            results.check("countdown %s line drawn from (%d, %d)" % (name, box[0], box[1]),
+                          extent is not None and extent[0] - box[0] < 8 and extent[2] - box[1] < 14,
+                          "ink starting near the line's top-left corner", extent)
+        if None in extents.values():
+            return
+        advance = (extents["sd"][1] - extents["sd"][0]) / 3.85  # "SD=0"
+        seconds_chars = character_count(extents["seconds"], advance)
+        results.check("seconds line reads のこり<n>秒", 8 <= seconds_chars <= 10,
+                      "3 kana, 1-2 digits and a kanji (9-10 half widths)", seconds_chars)
+        cpu_digits = character_count(extents["cpu"], advance) - 4
+        results.check("CPU figure above 0", cpu_digits >= 2, "at least 2 digits", cpu_digits)
+        results.check("SD figure 0 before the storage phase", character_count(extents["sd"], advance) == 4,
+                      "SD=0", "%d characters" % character_count(extents["sd"], advance))
+
+        # About 17 s in: the results.
+        time.sleep(max(0.0, session.first_countdown + 16.9 - time.monotonic()))
+
+        def results_showing():
+            shot, view = session.view()
+            best, scores = sc.best_picture(view, args.pictures, sc.DIGIT_BOX)
+            return (shot, view, best) if best >= 1 and scores[best] < 3 else None
+
+        shown = wait_for(results_showing, 30, 0.25)
+        if not results.check("results screen shown", shown, "a results picture", "none within 30 s"):
+            return
+        shot, view, band = shown
+        save(shot, os.path.join(args.out, "%s-results.png" % results.label))
+        picture = args.pictures[band]
+        lines = {name: sc.ink_extent(view, picture, box) for name, box in sc.RESULTS_LINES.items()}
+        for name, extent in lines.items():
+            box = sc.RESULTS_LINES[name]
+            results.check("results %s line drawn from (%d, %d)" % (name, box[0], box[1]),
+                          extent is not None and extent[0] - box[0] < 10 and extent[2] - box[1] < 14,
+                          "ink starting near the line's top-left corner", extent)
+        if None not in lines.values():
+            advance = advance * 25 / 30  # the results font is 25 high, the countdown's 30
+            digits = {name: character_count(lines[name], advance) - len(name) - 1
+                      for name in ("cpu", "fpu", "sd")}
+            low = {name: digit_range(d)[0] for name, d in digits.items()}
+            high = {name: digit_range(d)[1] + 1 for name, d in digits.items()}
+            lowest = band_of(8 * low["cpu"] + 0.8 * low["fpu"] + 4 * low["sd"])
+            highest = band_of(8 * high["cpu"] + 0.8 * high["fpu"] + 4 * high["sd"])
+            results.check("results picture is the band the figures imply", lowest <= band <= highest,
+                          "band %d to %d (figure digits %s)" % (lowest, highest, digits), "band %d" % band)
+            print("%s: results show level digit %d; figure digits %s" % (results.label, band - 1, digits))
+
+        content = open(args.scratch, "rb").read() if os.path.exists(args.scratch) else None
+        results.check("scratch file holds its exact 10240 bytes", content == expected_scratch(),
+                      "the fixed pattern", "missing" if content is None else "%d bytes, differing" % len(content))
+
+        code, seconds = session.close()
+        results.check("closing the results window ends the program with 0 within %.1f s" % args.exit_limit,
+                      code == 0, "exit code 0", "%s after %.2f s" % ("still running" if code is None else code, seconds))
+        print("%s: exit %.3f s after the close request" % (results.label, seconds))
+    finally:
+        session.kill()
+
+
+def close_during(args, conn, display_name, results, phase):
+    session = Session(args, conn, display_name)
+    try:
+        if session.window is None:
+            results.check("window opens (close during %s)" % phase, False, "a window", "none")
+            return
+        if CLOSE_POINTS[phase] is not None:
+            if not session.wait_first_countdown():
+                results.check("countdown shown (close during %s)" % phase, False, "countdown", "none")
+                return
+            time.sleep(max(0.0, session.first_countdown + CLOSE_POINTS[phase] - time.monotonic()))
+        code, seconds = session.close()
+        results.check("closing during the %s ends the program with 0 within %.1f s" % (phase, args.exit_limit),
+                      code == 0, "exit code 0", "%s after %.2f s" % ("still running" if code is None else code, seconds))
+    finally:
+        session.kill()
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--label", required=True)
+    parser.add_argument("--pictures", required=True)
+    parser.add_argument("--scratch", required=True)
+    parser.add_argument("--out", required=True)
+    parser.add_argument("--exit-limit", type=float, default=1.0)
+    parser.add_argument("--close-during", nargs="*", default=["floating-point"], choices=sorted(CLOSE_POINTS))
+    parser.add_argument("program", nargs="+")
+    args = parser.parse_args()
+    args.pictures = sc.load_pictures(args.pictures)
+    os.makedirs(args.out, exist_ok=True)
+
+    server, name, conn = start_xvfb()
+    results = Results(args.label)
+    try:
+        full_run(args, conn, name, results)
+        for phase in args.close_during:
+            close_during(args, conn, name, results, phase)
+    finally:
+        conn.close()
+        server.kill()
+        server.wait()
+    print("screenshots: %s" % os.path.abspath(args.out))
+    print("%d passed, %d failed" % (results.passed, results.failed))
+    return 1 if results.failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

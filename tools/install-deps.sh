@@ -13,7 +13,7 @@ fi
 NATIVE_PACKAGES=(
     build-essential cmake ninja-build pkg-config python3 googletest
     libsdl2-dev libfreetype-dev libfontconfig-dev fonts-ipafont-gothic librsvg2-bin
-    xvfb x11-utils x11-apps imagemagick libx11-dev python3-numpy python3-pil
+    xvfb x11-utils x11-apps imagemagick libx11-dev python3-numpy python3-pil python3-xlib
 )
 WINDOWS_PACKAGES=(g++-mingw-w64-i686 wine wine32:i386)
 
@@ -33,7 +33,3 @@ if [ ${#missing[@]} -gt 0 ]; then
     $SUDO apt-get update -q
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
-
-# Some kernels run no 32-bit x86 programs at all; 32-bit Wine then needs a
-# user-mode emulator registered for them.
-"$(dirname "$0")/setup-wine.sh"

@@ -1,1 +1,26 @@
-# Windows and messages (defined by the window work).
+# Windows and messages over SDL2 (koru_user), and the runtime start-up that
+# calls WinMain (koru_start).
+find_package(SDL2 CONFIG QUIET)
+if(TARGET SDL2::SDL2)
+  set(KORU_SDL2 SDL2::SDL2)
+else()
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)
+  set(KORU_SDL2 PkgConfig::SDL2)
+endif()
+
+add_library(koru_user STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/input.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/message_queue.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/paint.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/timer.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/video.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/window.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/window_class.cpp)
+target_include_directories(koru_user PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+# dl: the display-loss handler goes into the libX11 that SDL loads.
+target_link_libraries(koru_user PUBLIC koru_win32_api koru_kernel koru_gdi ${KORU_SDL2}
+                      PRIVATE ${CMAKE_DL_LIBS})
+
+add_library(koru_start STATIC ${CMAKE_CURRENT_LIST_DIR}/start.cpp)
+target_link_libraries(koru_start PUBLIC koru_user)

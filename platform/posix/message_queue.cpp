@@ -1,0 +1,174 @@
+// The window thread's message queue. GetMessageA takes, in Windows' order:
+// posted messages, the quit request, input, a WM_PAINT for a window that
+// needs one, a WM_TIMER for a due timer; with none of these it sleeps
+// until the next timer is due or SDL has an event.
+#include "user_backend.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <thread>
+
+namespace {
+
+using namespace koru::posix;
+
+// Without a driver that can block (dummy, offscreen, no video at all) the
+// loop sleeps on its own, waking this often to look at SDL's queue.
+constexpr std::int64_t IDLE_SLICE_US = 100'000;
+
+void PumpSdl()
+{
+    if (!User().videoUp) {
+        return;
+    }
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+        HandleSdlEvent(event);
+    }
+}
+
+bool TakeFront(std::deque<MSG>& queue, MSG& msg)
+{
+    if (queue.empty()) {
+        return false;
+    }
+    msg = queue.front();
+    queue.pop_front();
+    return true;
+}
+
+bool TakePaint(MSG& msg)
+{
+    for (const auto& [handle, window] : User().windows) {
+        const RECT& update = window->update;
+        if (window->visible && update.left < update.right && update.top < update.bottom) {
+            msg = MSG{};
+            msg.hwnd = window->handle;
+            msg.message = WM_PAINT;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Blocks until the next timer is due or an event may have come. The wait is
+// worked out afresh from the loop's own clock each time: SDL's timed wait
+// has returned early in some versions.
+void WaitForWork()
+{
+    UserState& user = User();
+    std::int64_t dueUs = 0;
+    const bool timed = NextTimerDue(dueUs);
+    const std::int64_t leftUs = timed ? dueUs - NowUs() : -1;
+    if (timed && leftUs <= 0) {
+        return;
+    }
+    if (user.videoUp && user.videoCanWait && !user.windows.empty()) {
+        // SDL only blocks while it has a window to wake.
+        const int timeoutMs =
+            timed ? static_cast<int>(std::min<std::int64_t>((leftUs + 999) / 1000, INT_MAX)) : -1;
+        SDL_Event event;
+        if (SDL_WaitEventTimeout(&event, timeoutMs)) {
+            HandleSdlEvent(event);
+        }
+        return;
+    }
+    const std::int64_t sleepUs = timed ? std::min(leftUs, IDLE_SLICE_US) : IDLE_SLICE_US;
+    std::this_thread::sleep_for(std::chrono::microseconds(sleepUs));
+}
+
+}  // namespace
+
+BOOL WINAPI GetMessageA(LPMSG msg, HWND, UINT, UINT)
+{
+    // The window and range filters are not supported: the program passes none.
+    if (msg == nullptr) {
+        return -1;
+    }
+    UserState& user = User();
+    for (;;) {
+        if (TakeFront(user.posted, *msg)) {
+            return msg->message != WM_QUIT;
+        }
+        if (user.quitPending) {
+            user.quitPending = false;
+            *msg = MSG{};
+            msg->message = WM_QUIT;
+            msg->wParam = static_cast<WPARAM>(user.quitCode);
+            msg->time = GetTickCount();
+            return FALSE;
+        }
+        PumpSdl();
+        if (TakeFront(user.input, *msg)) {
+            return TRUE;
+        }
+        if (TakePaint(*msg) || TakeDueTimer(NowUs(), *msg)) {
+            msg->time = GetTickCount();
+            return TRUE;
+        }
+        WaitForWork();
+    }
+}
+
+BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (window != nullptr && koru::posix::LookUpWindow(window) == nullptr) {
+        return FALSE;
+    }
+    MSG msg{};
+    msg.hwnd = window;
+    msg.message = message;
+    msg.wParam = wParam;
+    msg.lParam = lParam;
+    msg.time = GetTickCount();
+    koru::posix::User().posted.push_back(msg);
+    return TRUE;
+}
+
+void WINAPI PostQuitMessage(int exitCode)
+{
+    auto& user = koru::posix::User();
+    user.quitPending = true;
+    user.quitCode = exitCode;
+}
+
+BOOL WINAPI TranslateMessage(const MSG* msg)
+{
+    // No character messages are made: nothing here reads typed text.
+    return msg != nullptr && (msg->message == WM_KEYDOWN || msg->message == WM_KEYUP);
+}
+
+LRESULT WINAPI DispatchMessageA(const MSG* msg)
+{
+    if (msg == nullptr || msg->hwnd == nullptr) {
+        return 0;
+    }
+    return koru::posix::SendToWindow(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+}
+
+LRESULT WINAPI DefWindowProcA(HWND handle, UINT message, WPARAM, LPARAM)
+{
+    using namespace koru::posix;
+    switch (message) {
+    case WM_CLOSE:
+        DestroyWindow(handle);
+        return 0;
+    case WM_PAINT: {
+        // Validating is all: a window that does not paint is not asked again.
+        PAINTSTRUCT paint{};
+        BeginPaint(handle, &paint);
+        EndPaint(handle, &paint);
+        return 0;
+    }
+    case WM_ERASEBKGND: {
+        Window* window = LookUpWindow(handle);
+        return window != nullptr && window->painting &&
+               EraseBackground(*window, window->paintArea);
+    }
+    default:
+        return 0;
+    }
+}

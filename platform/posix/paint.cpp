@@ -1,0 +1,178 @@
+// The update region, BeginPaint/EndPaint and presenting a window's back
+// buffer. The update region is kept as its bounding rectangle: the program
+// only ever invalidates the whole client area.
+#include "gdi_surface.h"
+#include "user_backend.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+
+namespace {
+
+bool IsEmpty(const RECT& rect)
+{
+    return rect.left >= rect.right || rect.top >= rect.bottom;
+}
+
+RECT Intersect(const RECT& a, const RECT& b)
+{
+    RECT result{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                std::min(a.bottom, b.bottom)};
+    return IsEmpty(result) ? RECT{} : result;
+}
+
+RECT Bound(const RECT& a, const RECT& b)
+{
+    if (IsEmpty(a)) {
+        return b;
+    }
+    if (IsEmpty(b)) {
+        return a;
+    }
+    return RECT{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+                std::max(a.bottom, b.bottom)};
+}
+
+std::uint32_t BackgroundColour(const koru::posix::Window& window)
+{
+    std::uint32_t colour = 0xFFFFFF;
+    koru::posix::BrushColour(window.background, colour);
+    return colour;
+}
+
+}  // namespace
+
+namespace koru::posix {
+
+void InvalidateWhole(Window& window, bool erase)
+{
+    if (!window.visible) {
+        return;  // a hidden window has nothing to repaint; showing it invalidates
+    }
+    window.update = RECT{0, 0, window.width, window.height};
+    window.updateErase = window.updateErase || erase;
+}
+
+void ResizeBackBuffer(Window& window, int width, int height)
+{
+    if (width == window.width && height == window.height) {
+        return;
+    }
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height,
+                                      BackgroundColour(window));
+    const int keepWidth = std::min(width, window.width);
+    const int keepHeight = std::min(height, window.height);
+    for (int y = 0; y < keepHeight; ++y) {
+        std::copy_n(window.pixels.begin() + static_cast<std::ptrdiff_t>(y) * window.width,
+                    keepWidth, pixels.begin() + static_cast<std::ptrdiff_t>(y) * width);
+    }
+    window.pixels = std::move(pixels);
+    window.width = width;
+    window.height = height;
+    window.update = Intersect(window.update, RECT{0, 0, width, height});
+}
+
+// Copies `area` of the back buffer to the screen. SDL's window surface is
+// fetched every time: SDL replaces it after a size change.
+void Present(Window& window, const RECT& area)
+{
+    const RECT visible = Intersect(area, RECT{0, 0, window.width, window.height});
+    if (!window.visible || IsEmpty(visible)) {
+        return;
+    }
+    SDL_Surface* target = SDL_GetWindowSurface(window.sdlWindow);
+    SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(
+        window.pixels.data(), window.width, window.height, 32, window.width * 4,
+        SDL_PIXELFORMAT_RGB888);
+    if (target != nullptr && source != nullptr) {
+        SDL_Rect from{visible.left, visible.top, visible.right - visible.left,
+                      visible.bottom - visible.top};
+        SDL_Rect to = from;
+        SDL_BlitSurface(source, &from, target, &to);
+        SDL_UpdateWindowSurfaceRects(window.sdlWindow, &from, 1);
+    }
+    SDL_FreeSurface(source);
+}
+
+bool EraseBackground(Window& window, const RECT& area)
+{
+    std::uint32_t colour = 0;
+    if (!BrushColour(window.background, colour)) {
+        return false;
+    }
+    const RECT inside = Intersect(area, RECT{0, 0, window.width, window.height});
+    for (int y = inside.top; y < inside.bottom; ++y) {
+        const auto row = window.pixels.begin() + static_cast<std::ptrdiff_t>(y) * window.width;
+        std::fill(row + inside.left, row + inside.right, colour);
+    }
+    return true;
+}
+
+}  // namespace koru::posix
+
+BOOL WINAPI InvalidateRect(HWND handle, const RECT* rect, BOOL erase)
+{
+    using namespace koru::posix;
+    Window* window = LookUpWindow(handle);
+    if (window == nullptr) {
+        return FALSE;  // NULL (every window) is not supported
+    }
+    if (!window->visible) {
+        return TRUE;
+    }
+    const RECT client{0, 0, window->width, window->height};
+    const RECT area = rect != nullptr ? Intersect(*rect, client) : client;
+    if (IsEmpty(area)) {
+        return TRUE;
+    }
+    window->update = Bound(window->update, area);
+    // Sticky: one invalidation asking to erase erases the whole update region.
+    window->updateErase = window->updateErase || erase != FALSE;
+    return TRUE;
+}
+
+HDC WINAPI BeginPaint(HWND handle, LPPAINTSTRUCT paint)
+{
+    using namespace koru::posix;
+    Window* window = LookUpWindow(handle);
+    if (window == nullptr || paint == nullptr) {
+        return nullptr;
+    }
+    const RECT area = window->update;
+    const bool erase = window->updateErase;
+    window->update = RECT{};
+    window->updateErase = false;
+    window->paintArea = area;
+    window->painting = true;
+
+    const PixelSurface surface{window->pixels.data(), window->width, window->height,
+                               window->width};
+    const HDC dc = CreateSurfaceDC(surface, area);
+    *paint = PAINTSTRUCT{};
+    paint->hdc = dc;
+    paint->rcPaint = area;
+    // As on Windows, fErase stays set only if WM_ERASEBKGND did not erase.
+    paint->fErase = erase;
+    if (erase && SendToWindow(handle, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0) != 0) {
+        paint->fErase = FALSE;
+    }
+    return dc;
+}
+
+BOOL WINAPI EndPaint(HWND handle, const PAINTSTRUCT* paint)
+{
+    using namespace koru::posix;
+    if (paint == nullptr) {
+        return FALSE;
+    }
+    if (paint->hdc != nullptr) {
+        DeleteDC(paint->hdc);
+    }
+    Window* window = LookUpWindow(handle);
+    if (window != nullptr && window->painting) {
+        window->painting = false;
+        Present(*window, window->paintArea);
+    }
+    return TRUE;
+}

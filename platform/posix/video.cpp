@@ -1,0 +1,109 @@
+// SDL video, opened once by the first CreateWindowExA, and the end of the
+// process when the display goes away under it. Also home of the one
+// UserState and the loop's clock.
+#include "user_backend.h"
+
+#include <SDL.h>
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+struct _XDisplay;  // Xlib's Display; only its pointer passes through here
+
+namespace koru::posix {
+namespace {
+
+// Xlib calls this when the X server connection breaks, and exits if it
+// returns. Its own handler calls exit(), which runs static destructors
+// while the benchmark worker still runs; leave at once instead.
+int OnDisplayLost(_XDisplay*)
+{
+    static const char LINE[] = "koru-bench: the connection to the display was lost\n";
+    const ssize_t written = write(STDERR_FILENO, LINE, sizeof LINE - 1);
+    static_cast<void>(written);
+    _exit(1);
+}
+
+// SDL loads libX11 at run time; the handler goes into that same library,
+// which this program does not otherwise link.
+void CatchDisplayLoss()
+{
+    void* library = dlopen("libX11.so.6", RTLD_LAZY | RTLD_NOLOAD);
+    if (library == nullptr) {
+        return;
+    }
+    using IoErrorHandler = int (*)(_XDisplay*);
+    using SetIoErrorHandler = IoErrorHandler (*)(IoErrorHandler);
+    auto setHandler = reinterpret_cast<SetIoErrorHandler>(dlsym(library, "XSetIOErrorHandler"));
+    if (setHandler != nullptr) {
+        setHandler(OnDisplayLost);
+    }
+    dlclose(library);  // drops only the reference NOLOAD took
+}
+
+}  // namespace
+
+UserState& User()
+{
+    static UserState* const state = new UserState;
+    return *state;
+}
+
+std::int64_t NowUs()
+{
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+bool OpenVideo()
+{
+    UserState& user = User();
+    if (user.videoTried) {
+        return user.videoUp;
+    }
+    user.videoTried = true;
+    // A Windows program gets no Ctrl-C handling and leaves the screen saver
+    // alone; closing the window is its only way out.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+    // The window surface through a GPU renderer cost 0.5 s at the first
+    // present and 3 to 10 ms a present (Mesa's software GL under Xvfb);
+    // X11's shared-memory image takes 0.2 ms.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    // Left to itself SDL falls back to its offscreen driver and runs with no
+    // window to see; only a real display will do, unless SDL_VIDEODRIVER
+    // (which overrides this hint) asks for another. Wayland is tried only
+    // where it runs: libwayland complains on stderr otherwise.
+    const bool x11Display = std::getenv("DISPLAY") != nullptr;
+    const bool waylandDisplay = std::getenv("WAYLAND_DISPLAY") != nullptr;
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, x11Display && waylandDisplay ? "x11,wayland"
+                                      : waylandDisplay             ? "wayland"
+                                                                   : "x11");
+    if (std::getenv("SDL_VIDEODRIVER") == nullptr && !x11Display && !waylandDisplay) {
+        std::fprintf(stderr, "koru-bench: cannot open a window: no display (DISPLAY is not set)\n");
+        return false;
+    }
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        std::fprintf(stderr, "koru-bench: cannot open a window: %s\n", SDL_GetError());
+        return false;
+    }
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const bool x11 = driver != nullptr && std::strcmp(driver, "x11") == 0;
+    const bool wayland = driver != nullptr && std::strcmp(driver, "wayland") == 0;
+    if (x11) {
+        CatchDisplayLoss();
+    }
+    // Other drivers (dummy, offscreen) would make SDL_WaitEventTimeout poll
+    // every millisecond; the loop sleeps on its own clock there instead.
+    user.videoCanWait = x11 || wayland;
+    user.videoUp = true;
+    return true;
+}
+
+}  // namespace koru::posix

@@ -1,0 +1,212 @@
+// Top-level windows over SDL windows: creation with WM_CREATE, showing,
+// UpdateWindow's direct paint, destruction with WM_DESTROY.
+#include "user_backend.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int DEFAULT_WIDTH = 640;
+constexpr int DEFAULT_HEIGHT = 480;
+
+}  // namespace
+
+namespace koru::posix {
+
+Window* LookUpWindow(HWND window)
+{
+    auto& windows = User().windows;
+    const auto found = windows.find(reinterpret_cast<std::uintptr_t>(window));
+    return found == windows.end() ? nullptr : found->second.get();
+}
+
+Window* LookUpSdlWindow(std::uint32_t sdlWindowId)
+{
+    for (auto& [handle, window] : User().windows) {
+        if (window->sdlWindowId == sdlWindowId) {
+            return window.get();
+        }
+    }
+    return nullptr;
+}
+
+LRESULT SendToWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const Window* target = LookUpWindow(window);
+    if (target == nullptr) {
+        return 0;
+    }
+    const WNDPROC procedure = target->procedure;
+    return procedure(window, message, wParam, lParam);
+}
+
+// CreateWindowExA's size is the outer one, frame and caption included, but
+// SDL sizes the client area. Once the window manager reports its borders the
+// client area shrinks by them. Without a window manager (Xvfb alone) the
+// borders read zero, there is no frame, and the whole 640 x 480 is client
+// area; a manager that decorates late is caught at a later window event.
+void SettleOuterSize(Window& window)
+{
+    if (window.outerSizeSettled || window.sdlWindow == nullptr) {
+        return;
+    }
+    int top = 0;
+    int left = 0;
+    int bottom = 0;
+    int right = 0;
+    if (SDL_GetWindowBordersSize(window.sdlWindow, &top, &left, &bottom, &right) != 0 ||
+        top + left + bottom + right == 0) {
+        return;
+    }
+    window.outerSizeSettled = true;
+    const int width = std::max(1, window.outerWidth - left - right);
+    const int height = std::max(1, window.outerHeight - top - bottom);
+    SDL_SetWindowSize(window.sdlWindow, width, height);
+    ResizeBackBuffer(window, width, height);
+    InvalidateWhole(window, true);
+}
+
+}  // namespace koru::posix
+
+HWND WINAPI CreateWindowExA(DWORD, LPCSTR className, LPCSTR windowName, DWORD style, int x,
+                            int y, int width, int height, HWND parent, HMENU menu,
+                            HINSTANCE instance, LPVOID param)
+{
+    using namespace koru::posix;
+    UserState& user = User();
+    if (className == nullptr || parent != nullptr) {
+        return nullptr;  // only top-level windows of registered classes
+    }
+    const auto windowClass = user.classes.find(ClassKey(className));
+    if (windowClass == user.classes.end() || !OpenVideo()) {
+        return nullptr;
+    }
+    if (width == CW_USEDEFAULT || height == CW_USEDEFAULT) {
+        width = DEFAULT_WIDTH;
+        height = DEFAULT_HEIGHT;
+    }
+    width = std::max(width, 1);
+    height = std::max(height, 1);
+    const int sdlX = x == CW_USEDEFAULT ? SDL_WINDOWPOS_UNDEFINED : x;
+    const int sdlY = x == CW_USEDEFAULT ? SDL_WINDOWPOS_UNDEFINED : y;
+    Uint32 flags = SDL_WINDOW_HIDDEN;
+    if (style & WS_THICKFRAME) {
+        flags |= SDL_WINDOW_RESIZABLE;
+    }
+    // Titles go to SDL as they are (UTF-8 expected); the program's is ASCII.
+    SDL_Window* sdlWindow =
+        SDL_CreateWindow(windowName != nullptr ? windowName : "", sdlX, sdlY, width, height, flags);
+    if (sdlWindow == nullptr) {
+        return nullptr;
+    }
+
+    auto window = std::make_unique<Window>();
+    const std::uintptr_t handleValue = 0x10000 + 2 * ++user.lastHandle;
+    const HWND handle = reinterpret_cast<HWND>(handleValue);
+    window->handle = handle;
+    window->procedure = windowClass->second.procedure;
+    window->instance = instance;
+    window->background = windowClass->second.background;
+    window->sdlWindow = sdlWindow;
+    window->sdlWindowId = SDL_GetWindowID(sdlWindow);
+    window->outerWidth = width;
+    window->outerHeight = height;
+    ResizeBackBuffer(*window, width, height);
+    user.windows.emplace(handleValue, std::move(window));
+
+    CREATESTRUCTA create{param, instance, menu, parent, height, width, y, x,
+                         static_cast<LONG>(style), windowName, className, 0};
+    if (SendToWindow(handle, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create)) == -1) {
+        DestroyWindow(handle);
+        return nullptr;
+    }
+    if (LookUpWindow(handle) == nullptr) {
+        return nullptr;  // destroyed by its own WM_CREATE
+    }
+    user.windowEverCreated = true;
+    return handle;
+}
+
+BOOL WINAPI ShowWindow(HWND handle, int showCommand)
+{
+    using namespace koru::posix;
+    Window* window = LookUpWindow(handle);
+    if (window == nullptr) {
+        return FALSE;
+    }
+    const bool wasVisible = window->visible;
+    if (showCommand == SW_HIDE) {
+        if (wasVisible) {
+            SDL_HideWindow(window->sdlWindow);
+            window->visible = false;
+            window->update = RECT{};
+            window->updateErase = false;
+        }
+        return wasVisible;
+    }
+    // Every other command shows the window as it is: nothing here
+    // minimizes or maximizes.
+    if (!wasVisible) {
+        SDL_ShowWindow(window->sdlWindow);
+        window->visible = true;
+        SettleOuterSize(*window);
+        InvalidateWhole(*window, true);
+    }
+    return wasVisible;
+}
+
+BOOL WINAPI UpdateWindow(HWND handle)
+{
+    using namespace koru::posix;
+    const Window* window = LookUpWindow(handle);
+    if (window == nullptr) {
+        return FALSE;
+    }
+    const RECT& update = window->update;
+    if (window->visible && update.left < update.right && update.top < update.bottom) {
+        SendToWindow(handle, WM_PAINT, 0, 0);
+    }
+    return TRUE;
+}
+
+BOOL WINAPI DestroyWindow(HWND handle)
+{
+    using namespace koru::posix;
+    Window* window = LookUpWindow(handle);
+    if (window == nullptr || window->destroying) {
+        return FALSE;
+    }
+    window->destroying = true;
+    SDL_HideWindow(window->sdlWindow);
+    window->visible = false;
+    SendToWindow(handle, WM_DESTROY, 0, 0);
+    KillWindowTimers(handle);
+    // Only this routine removes windows, so the record is still there.
+    window = LookUpWindow(handle);
+    SDL_DestroyWindow(window->sdlWindow);
+    User().windows.erase(reinterpret_cast<std::uintptr_t>(handle));
+    return TRUE;
+}
+
+BOOL WINAPI GetClientRect(HWND handle, RECT* rect)
+{
+    const koru::posix::Window* window = koru::posix::LookUpWindow(handle);
+    if (window == nullptr || rect == nullptr) {
+        return FALSE;
+    }
+    *rect = RECT{0, 0, window->width, window->height};
+    return TRUE;
+}
+
+LONG WINAPI GetWindowLongA(HWND handle, int index)
+{
+    const koru::posix::Window* window = koru::posix::LookUpWindow(handle);
+    if (window == nullptr || index != GWL_HINSTANCE) {
+        return 0;
+    }
+    // A LONG holds the instance only if it fits in 32 bits; the start-up
+    // passes a small one (0x400000, Windows' usual image base) for this.
+    return static_cast<LONG>(reinterpret_cast<std::uintptr_t>(window->instance));
+}

@@ -1,0 +1,49 @@
+// Window classes, kept by name (case-insensitive, as on Windows), and the
+// one cursor a class may name.
+#include "user_backend.h"
+
+#include <cctype>
+
+namespace koru::posix {
+
+// Class names are matched ignoring case; the key is the lower-case name.
+std::string ClassKey(LPCSTR name)
+{
+    std::string key;
+    for (const char* c = name; *c != '\0'; ++c) {
+        key += static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
+    }
+    return key;
+}
+
+}  // namespace koru::posix
+
+ATOM WINAPI RegisterClassA(const WNDCLASSA* windowClass)
+{
+    using namespace koru::posix;
+    // Atoms by number (MAKEINTATOM) are not supported: nothing here uses them.
+    if (windowClass == nullptr || windowClass->lpfnWndProc == nullptr ||
+        reinterpret_cast<std::uintptr_t>(windowClass->lpszClassName) <= 0xFFFF) {
+        return 0;
+    }
+    auto& classes = User().classes;
+    const auto [where, added] = classes.emplace(
+        ClassKey(windowClass->lpszClassName),
+        WindowClass{windowClass->lpfnWndProc, windowClass->hbrBackground});
+    if (!added) {
+        return 0;
+    }
+    // String atoms on Windows lie in 0xC000..0xFFFF.
+    return static_cast<ATOM>(0xC000 + classes.size());
+}
+
+HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR cursorName)
+{
+    // The system arrow is SDL's default cursor, so the handle only has to be
+    // non-null; no other cursor is known.
+    static int arrow;
+    if (instance == nullptr && cursorName == IDC_ARROW) {
+        return reinterpret_cast<HCURSOR>(&arrow);
+    }
+    return nullptr;
+}

@@ -32,5 +32,8 @@ cmake --build --preset windows
 # build's prefix; a persistent wineserver saves seconds on every test.
 tools/setup-wine.sh "$PWD/build/windows/wineprefix"
 WINEPREFIX="$PWD/build/windows/wineprefix" wineserver -p
+# Start Wine's own services now: started from inside a test, they would keep
+# that test's output pipe open and CTest would wait for it forever.
+build/windows/wine-run cmd /c exit </dev/null >/dev/null 2>&1
 trap 'WINEPREFIX="$PWD/build/windows/wineprefix" wineserver -k 2>/dev/null || true; kill "$VIRTUAL_DISPLAY_PID" 2>/dev/null || true' EXIT
 ctest --preset windows

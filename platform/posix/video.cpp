@@ -28,7 +28,15 @@ int OnDisplayLost(_XDisplay*)
     _exit(1);
 }
 
-// SDL loads libX11 at run time; the handler goes into that same library,
+// A failed X request (say, one naming a window another client has just
+// destroyed) is not worth the process: Xlib's default handler would print
+// it and exit(1) in the middle of a run. Carry on without it.
+int OnProtocolError(_XDisplay*, void*)
+{
+    return 0;
+}
+
+// SDL loads libX11 at run time; the handlers go into that same library,
 // which this program does not otherwise link.
 void CatchDisplayLoss()
 {
@@ -41,6 +49,12 @@ void CatchDisplayLoss()
     auto setHandler = reinterpret_cast<SetIoErrorHandler>(dlsym(library, "XSetIOErrorHandler"));
     if (setHandler != nullptr) {
         setHandler(OnDisplayLost);
+    }
+    using ErrorHandler = int (*)(_XDisplay*, void*);
+    using SetErrorHandler = ErrorHandler (*)(ErrorHandler);
+    auto setErrorHandler = reinterpret_cast<SetErrorHandler>(dlsym(library, "XSetErrorHandler"));
+    if (setErrorHandler != nullptr) {
+        setErrorHandler(OnProtocolError);
     }
     dlclose(library);  // drops only the reference NOLOAD took
 }

@@ -62,14 +62,21 @@ def start_xvfb():
     raise SystemExit("cannot start Xvfb")
 
 
-def find_window(conn, title):
-    """The top-level window whose name is `title`, searched down the tree."""
+def window_pid(conn, window):
+    prop = window.get_full_property(conn.intern_atom("_NET_WM_PID"), Xatom.CARDINAL)
+    return prop.value[0] if prop is not None and len(prop.value) else None
+
+
+def find_window(conn, title, pid=None):
+    """The top-level window whose name is `title`, searched down the tree;
+    with `pid`, only one that does not say it belongs to another process."""
     pending = [conn.screen().root]
     while pending:
         window = pending.pop()
         try:
             name = window.get_wm_name()
-            if name == title and window.get_attributes().map_state == X.IsViewable:
+            if name == title and window.get_attributes().map_state == X.IsViewable and \
+                    (pid is None or window_pid(conn, window) in (None, pid)):
                 return window
             pending.extend(window.query_tree().children)
         except xerror.XError:
@@ -126,7 +133,8 @@ class Session:
         env = dict(os.environ, DISPLAY=display_name)
         self.started = time.monotonic()
         self.process = subprocess.Popen(args.program, env=env)
-        self.window = wait_for(lambda: find_window(conn, TITLE) or self.process.poll() is not None, 90)
+        self.window = wait_for(lambda: find_window(conn, TITLE, self.process.pid) or
+                               self.process.poll() is not None, 90)
         self.window_shown = time.monotonic()
         if self.window is True:
             self.window = None
@@ -305,6 +313,7 @@ def main():
     parser.add_argument("--out", required=True)
     parser.add_argument("--exit-limit", type=float, default=1.0)
     parser.add_argument("--close-during", nargs="*", default=["floating-point"], choices=sorted(CLOSE_POINTS))
+    parser.add_argument("--close-only", action="store_true", help="skip the full run")
     parser.add_argument("program", nargs="+")
     args = parser.parse_args()
     args.pictures = sc.load_pictures(args.pictures)
@@ -313,7 +322,8 @@ def main():
     server, name, conn = start_xvfb()
     results = Results(args.label)
     try:
-        full_run(args, conn, name, results)
+        if not args.close_only:
+            full_run(args, conn, name, results)
         for phase in args.close_during:
             close_during(args, conn, name, results, phase)
     finally:

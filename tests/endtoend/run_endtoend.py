@@ -299,6 +299,7 @@ def close_during(args, conn, display_name, results, phase):
                 return
             time.sleep(max(0.0, session.first_countdown + CLOSE_POINTS[phase] - time.monotonic()))
         code, seconds = session.close()
+        print("%s: exit %.3f s after the close request during the %s" % (results.label, seconds, phase))
         results.check("closing during the %s ends the program with 0 within %.1f s" % (phase, args.exit_limit),
                       code == 0, "exit code 0", "%s after %.2f s" % ("still running" if code is None else code, seconds))
     finally:

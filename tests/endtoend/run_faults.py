@@ -4,7 +4,7 @@ private Xvfb display: a scratch place that cannot hold the file, a disk that
 fills up, a planted symbolic link, the X server going away, two instances at
 once, and no Japanese font.
 
-    run_faults.py --pictures DIR --program PROGRAM [--work DIR] [--only NAME ...]
+    run_faults.py --pictures DIR --program PROGRAM [--work DIR] [--exit-limit S] [--only NAME ...]
 
 Needs root for the small filesystem (skipped otherwise)."""
 
@@ -195,8 +195,9 @@ def main():
     parser.add_argument("--program", required=True)
     parser.add_argument("--work")
     parser.add_argument("--only", nargs="*")
+    parser.add_argument("--exit-limit", type=float, default=1.0)
     args = parser.parse_args()
-    options = Options(args.program, sc.load_pictures(args.pictures))
+    options = Options(args.program, sc.load_pictures(args.pictures), args.exit_limit)
     work = args.work or tempfile.mkdtemp(prefix="koru-faults-")
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)

@@ -58,22 +58,14 @@ HBITMAP ReadBitmapFile(const std::uint8_t* data, std::size_t size)
     if (pixelOffset > size || stride * static_cast<std::uint64_t>(height) > size - pixelOffset) {
         return nullptr;
     }
-    Bitmap* bitmap = NewBitmap(static_cast<int>(width), static_cast<int>(height));
-    if (bitmap == nullptr) {
-        return nullptr;
+    // The pixels are converted when first drawn; only where they lie is kept.
+    const auto step = static_cast<std::ptrdiff_t>(stride);
+    PictureRows rows{data + pixelOffset, step, static_cast<int>(bytesPixel)};
+    if (signedHeight > 0) {  // bottom-up
+        rows.top += (height - 1) * step;
+        rows.step = -step;
     }
-    const bool bottomUp = signedHeight > 0;
-    for (std::int64_t row = 0; row < height; ++row) {
-        const std::int64_t stored = bottomUp ? height - 1 - row : row;
-        const std::uint8_t* source = data + pixelOffset + static_cast<std::uint64_t>(stored) * stride;
-        std::uint32_t* line = bitmap->pixels.data() + row * width;
-        for (std::int64_t column = 0; column < width; ++column) {
-            const std::uint8_t* bgr = source + static_cast<std::uint64_t>(column) * bytesPixel;
-            line[column] = static_cast<std::uint32_t>(bgr[2]) << 16 |
-                           static_cast<std::uint32_t>(bgr[1]) << 8 | bgr[0];
-        }
-    }
-    return bitmap;
+    return NewPicture(static_cast<int>(width), static_cast<int>(height), rows);
 }
 
 }  // namespace koru::posix

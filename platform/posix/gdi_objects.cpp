@@ -6,7 +6,9 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <new>
 #include <unordered_set>
 
@@ -51,7 +53,7 @@ Bitmap& DefaultBitmap()
         b->kind = GdiKind::BITMAP;
         b->width = 1;
         b->height = 1;
-        b->pixels.assign(1, 0);
+        b->pixels = std::make_unique<std::uint32_t[]>(1);
         return Stock(b);
     }();
     return bitmap;
@@ -114,6 +116,48 @@ void LetGo(HGDIOBJ__* object)
     }
 }
 
+// An unregistered bitmap without pixels; null if the size is unreasonable.
+Bitmap* NewRecord(int width, int height)
+{
+    if (width <= 0 || height <= 0 ||
+        static_cast<std::int64_t>(width) * height > MAX_BITMAP_PIXELS) {
+        return nullptr;
+    }
+    auto* bitmap = new (std::nothrow) Bitmap;
+    if (bitmap != nullptr) {
+        bitmap->kind = GdiKind::BITMAP;
+        bitmap->width = width;
+        bitmap->height = height;
+    }
+    return bitmap;
+}
+
+// Makes a picture's pixels on its first use. Every pixel is written, so the
+// memory is not cleared first.
+bool EnsurePixels(Bitmap& bitmap)
+{
+    if (bitmap.pixels != nullptr) {
+        return true;
+    }
+    const auto width = static_cast<std::size_t>(bitmap.width);
+    const auto count = width * static_cast<std::size_t>(bitmap.height);
+    bitmap.pixels.reset(new (std::nothrow) std::uint32_t[count]);
+    if (bitmap.pixels == nullptr) {
+        return false;
+    }
+    const PictureRows& rows = bitmap.rows;
+    for (int row = 0; row < bitmap.height; ++row) {
+        const std::uint8_t* source = rows.top + row * rows.step;
+        std::uint32_t* line = bitmap.pixels.get() + row * width;
+        for (std::size_t column = 0; column < width; ++column) {
+            const std::uint8_t* bgr = source + column * rows.bytesPixel;
+            line[column] = static_cast<std::uint32_t>(bgr[2]) << 16 |
+                           static_cast<std::uint32_t>(bgr[1]) << 8 | bgr[0];
+        }
+    }
+    return true;
+}
+
 HDC NewDC(DcKind kind)
 {
     auto* dc = new (std::nothrow) HDC__;
@@ -170,10 +214,14 @@ bool GetDrawTarget(HDC__& dc, DrawTarget& target)
 {
     switch (dc.kind) {
     case DcKind::MEMORY:
-        target = {dc.bitmap->pixels.data(), dc.bitmap->width, dc.bitmap->height,
+        if (!EnsurePixels(*dc.bitmap)) {
+            return false;
+        }
+        target = {dc.bitmap->pixels.get(), dc.bitmap->width, dc.bitmap->height,
                   dc.bitmap->width, {0, 0, dc.bitmap->width, dc.bitmap->height}};
         return true;
     case DcKind::SURFACE:
+        dc.used = true;
         target = {dc.surface.pixels, dc.surface.width, dc.surface.height, dc.surface.pitch, dc.clip};
         target.clip.left = target.clip.left < 0 ? 0 : target.clip.left;
         target.clip.top = target.clip.top < 0 ? 0 : target.clip.top;
@@ -188,23 +236,27 @@ bool GetDrawTarget(HDC__& dc, DrawTarget& target)
 
 Bitmap* NewBitmap(int width, int height)
 {
-    if (width <= 0 || height <= 0 ||
-        static_cast<std::int64_t>(width) * height > MAX_BITMAP_PIXELS) {
-        return nullptr;
-    }
-    auto* bitmap = new (std::nothrow) Bitmap;
+    Bitmap* bitmap = NewRecord(width, height);
     if (bitmap == nullptr) {
         return nullptr;
     }
-    try {
-        bitmap->pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
-    } catch (const std::bad_alloc&) {
+    const auto count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    bitmap->pixels.reset(new (std::nothrow) std::uint32_t[count]());
+    if (bitmap->pixels == nullptr) {
         delete bitmap;
         return nullptr;
     }
-    bitmap->kind = GdiKind::BITMAP;
-    bitmap->width = width;
-    bitmap->height = height;
+    LiveHandles().insert(bitmap);
+    return bitmap;
+}
+
+Bitmap* NewPicture(int width, int height, const PictureRows& rows)
+{
+    Bitmap* bitmap = NewRecord(width, height);
+    if (bitmap == nullptr) {
+        return nullptr;
+    }
+    bitmap->rows = rows;
     LiveHandles().insert(bitmap);
     return bitmap;
 }
@@ -222,6 +274,12 @@ HDC CreateSurfaceDC(const PixelSurface& surface, const RECT& clip)
         dc->clip = clip;
     }  // else: no pixels and an empty clip, so it draws nothing
     return dc;
+}
+
+bool SurfaceDCUsed(HDC dc)
+{
+    const HDC__* context = LiveDC(dc);
+    return context != nullptr && context->kind == DcKind::SURFACE && context->used;
 }
 
 bool BrushColour(HGDIOBJ brush, std::uint32_t& xrgb)

@@ -8,8 +8,9 @@
 #include "font.h"
 #include "gdi_surface.h"
 
+#include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 namespace koru::posix {
 
@@ -26,11 +27,23 @@ struct HGDIOBJ__ {
 
 namespace koru::posix {
 
-// Always 32 bits a pixel, 0x00RRGGBB, top-down rows.
+// Where a picture's pixels are read from: BGR(A) bytes, `top` being the
+// first byte of the top row and `step` the distance to the row below
+// (negative when stored bottom-up). The bytes outlive the bitmap.
+struct PictureRows {
+    const std::uint8_t* top = nullptr;
+    std::ptrdiff_t step = 0;
+    int bytesPixel = 0;
+};
+
+// Always 32 bits a pixel, 0x00RRGGBB, top-down rows. A picture's pixels are
+// made on first use (most pictures loaded are never drawn); until then
+// `pixels` is null and `rows` says where they come from.
 struct Bitmap : HGDIOBJ__ {
     int width = 0;
     int height = 0;
-    std::vector<std::uint32_t> pixels;
+    std::unique_ptr<std::uint32_t[]> pixels;
+    PictureRows rows;
 };
 
 struct Font : HGDIOBJ__ {
@@ -49,6 +62,7 @@ struct HDC__ {
     koru::posix::DcKind kind;
     koru::posix::PixelSurface surface{};  // SURFACE: the caller's pixels
     RECT clip{};                          // SURFACE: client coordinates
+    bool used = false;                    // SURFACE: its pixels were drawn on
     koru::posix::Bitmap* bitmap = nullptr;  // MEMORY: never null
     koru::posix::Font* font = nullptr;      // never null
     int bkMode = OPAQUE;
@@ -72,12 +86,17 @@ HDC__* LiveDC(HDC dc);
 Bitmap* LiveBitmap(HGDIOBJ object);
 Font* LiveFont(HGDIOBJ object);
 
-// False for a context that has no pixels (the screen context).
+// False for a context that has no pixels (the screen context, or a
+// picture whose pixels there is no memory for).
 bool GetDrawTarget(HDC__& dc, DrawTarget& target);
 
 // A new, registered, black bitmap; null if the size is unreasonable or the
 // memory is not there.
 Bitmap* NewBitmap(int width, int height);
+
+// A new, registered bitmap whose pixels are read from `rows` when first
+// used; the rows must already be known to lie within their bytes.
+Bitmap* NewPicture(int width, int height, const PictureRows& rows);
 
 inline std::uint32_t ToXrgb(COLORREF colour)
 {

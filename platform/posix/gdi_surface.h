@@ -20,6 +20,10 @@ struct PixelSurface {
 // coordinates). Release it with DeleteDC; the pixels stay the caller's.
 HDC CreateSurfaceDC(const PixelSurface& surface, const RECT& clip);
 
+// Whether anything drew through a context from CreateSurfaceDC (or read it):
+// a paint that drew nothing need not be shown again.
+bool SurfaceDCUsed(HDC dc);
+
 // The colour of a brush from GetStockObject; false if `brush` is not one.
 bool BrushColour(HGDIOBJ brush, std::uint32_t& xrgb);
 

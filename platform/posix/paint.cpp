@@ -102,6 +102,7 @@ bool EraseBackground(Window& window, const RECT& area)
         return false;
     }
     const RECT inside = Intersect(area, RECT{0, 0, window.width, window.height});
+    window.paintErased = true;
     for (int y = inside.top; y < inside.bottom; ++y) {
         const auto row = window.pixels.begin() + static_cast<std::ptrdiff_t>(y) * window.width;
         std::fill(row + inside.left, row + inside.right, colour);
@@ -145,6 +146,7 @@ HDC WINAPI BeginPaint(HWND handle, LPPAINTSTRUCT paint)
     window->updateErase = false;
     window->paintArea = area;
     window->painting = true;
+    window->paintErased = false;
 
     const PixelSurface surface{window->pixels.data(), window->width, window->height,
                                window->width};
@@ -166,13 +168,18 @@ BOOL WINAPI EndPaint(HWND handle, const PAINTSTRUCT* paint)
     if (paint == nullptr) {
         return FALSE;
     }
+    // Most paints draw nothing (a timer tick between two changes of the
+    // screen): presenting those would only copy the same pixels again.
+    const bool drew = paint->hdc != nullptr && SurfaceDCUsed(paint->hdc);
     if (paint->hdc != nullptr) {
         DeleteDC(paint->hdc);
     }
     Window* window = LookUpWindow(handle);
     if (window != nullptr && window->painting) {
         window->painting = false;
-        Present(*window, window->paintArea);
+        if (drew || window->paintErased) {
+            Present(*window, window->paintArea);
+        }
     }
     return TRUE;
 }

@@ -41,6 +41,7 @@ struct Window {
     bool updateErase;
     RECT paintArea;  // between BeginPaint and EndPaint
     bool painting;
+    bool paintErased;  // the class brush filled some of it since BeginPaint
     bool visible;
     bool destroying;
 };

@@ -55,13 +55,7 @@ void QueueInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         input.back().hwnd == window) {
         input.pop_back();
     }
-    MSG msg{};
-    msg.hwnd = window;
-    msg.message = message;
-    msg.wParam = wParam;
-    msg.lParam = lParam;
-    msg.time = GetTickCount();
-    input.push_back(msg);
+    input.push_back(koru::posix::MakeMessage(window, message, wParam, lParam));
 }
 
 void HandleWindowEvent(const SDL_WindowEvent& event)

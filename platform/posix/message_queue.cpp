@@ -118,13 +118,7 @@ BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     if (window != nullptr && koru::posix::LookUpWindow(window) == nullptr) {
         return FALSE;
     }
-    MSG msg{};
-    msg.hwnd = window;
-    msg.message = message;
-    msg.wParam = wParam;
-    msg.lParam = lParam;
-    msg.time = GetTickCount();
-    koru::posix::User().posted.push_back(msg);
+    koru::posix::User().posted.push_back(koru::posix::MakeMessage(window, message, wParam, lParam));
     return TRUE;
 }
 

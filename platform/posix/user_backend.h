@@ -17,6 +17,18 @@ union SDL_Event;
 
 namespace koru::posix {
 
+// A queued message, stamped with the time it was queued.
+inline MSG MakeMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    MSG msg{};
+    msg.hwnd = window;
+    msg.message = message;
+    msg.wParam = wParam;
+    msg.lParam = lParam;
+    msg.time = GetTickCount();
+    return msg;
+}
+
 struct WindowClass {
     WNDPROC procedure;
     HBRUSH background;

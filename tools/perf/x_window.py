@@ -53,6 +53,9 @@ def main():
     window = find_window(conn, title)
     if window is None:
         return 1
+    # The window may be gone before the request arrives (the program ended
+    # on its own): that is not an error here.
+    conn.set_error_handler(lambda error, request: None)
     protocols = conn.intern_atom("WM_PROTOCOLS")
     delete = conn.intern_atom("WM_DELETE_WINDOW")
     event = protocol.event.ClientMessage(window=window, client_type=protocols,

@@ -71,7 +71,7 @@ COLORREF PicturePixel(int index, int x, int y)
 
 TEST_F(BackgroundTest, PictureIsCopiedWholeAtTheOrigin)
 {
-    for (int index : {0, 6}) {
+    for (int index = 0; index < BACKGROUND_COUNT; ++index) {
         PatBlt(page.dc, 0, 0, PAGE_WIDTH, PAGE_HEIGHT, BLACKNESS);
         DrawBackground(window, page.dc, index);
         for (POINT at : {POINT{0, 0}, POINT{639, 0}, POINT{0, 479}, POINT{639, 479},

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace {
 
 using koru::posix::DecodeText;
@@ -16,6 +18,12 @@ struct DecodeCase {
     std::string bytes;
     std::u32string expected;
 };
+
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const DecodeCase& c, std::ostream* out)
+{
+    *out << c.what;
+}
 
 class DecodeTest : public ::testing::TestWithParam<DecodeCase> {};
 

@@ -3,7 +3,7 @@
 // same process, so that the product's loops are shown to cost no more than
 // the work they are meant to measure.
 //
-//   loop_benchmark        (about 35 s: references, one real run, references)
+//   loop_benchmark        (about 75 s: three rounds of references and a real run)
 //
 // A ratio near 1 means the product's loops cost what their fixed body costs
 // and nothing more.
@@ -49,36 +49,58 @@ std::uint32_t ReferenceRealLoops(DWORD limit)
     return referenceLoops;
 }
 
-void Report(const char* phase, std::uint32_t ours, std::uint32_t reference, DWORD ms)
+// Best and worst of the rounds: other work on the machine only ever takes
+// loops away, so the best round is the loop's own cost, and the spread shows
+// how much the machine disturbed the rest.
+struct Rounds {
+    std::uint32_t best = 0, worst = UINT32_MAX;
+    void Add(std::uint32_t loops)
+    {
+        best = loops > best ? loops : best;
+        worst = loops < worst ? loops : worst;
+    }
+};
+
+void Report(const char* phase, const Rounds& ours, const Rounds& reference, DWORD ms)
 {
-    const double oursNs = ms * 1e6 / ours, referenceNs = ms * 1e6 / reference;
-    std::printf("%-14s ours %8.2f ns/loop (%u loops)  reference %8.2f ns/loop (%u loops)  "
-                "ratio ours/reference %.3f\n",
-                phase, oursNs, ours, referenceNs, reference, static_cast<double>(ours) / reference);
+    const double oursNs = ms * 1e6 / ours.best, referenceNs = ms * 1e6 / reference.best;
+    std::printf("%-14s ours %6.2f ns/loop (best %u, worst %u loops)  reference %6.2f ns/loop "
+                "(best %u, worst %u)  ratio ours/reference %.3f\n",
+                phase, oursNs, ours.best, ours.worst, referenceNs, reference.best, reference.worst,
+                static_cast<double>(ours.best) / reference.best);
 }
+
+// The worker's record as at process start, so that it can run again.
+void ResetRun()
+{
+    BenchState.startTick.store(0, std::memory_order_relaxed);
+    BenchState.cpuLoops.store(0, std::memory_order_relaxed);
+    BenchState.fpuLoops.store(0, std::memory_order_relaxed);
+    BenchState.sdWrites.store(0, std::memory_order_relaxed);
+    BenchState.running.store(true, std::memory_order_relaxed);
+}
+
+constexpr int ROUNDS = 3;
 
 }  // namespace
 
 int main()
 {
-    // References run before and after the product's run and are averaged,
-    // so that a change of machine load during the run shows as a gap
-    // between the two rather than as a false ratio.
+    // Rounds alternate the references with one whole run of the worker on
+    // this thread (the storage phase included, so the scratch file is
+    // written as usual), so that a change of machine load hits both alike.
     const DWORD phase = REAL_PHASE_END_MS - INT_PHASE_END_MS;
-    const std::uint32_t intBefore = ReferenceIntLoops(phase);
-    const std::uint32_t realBefore = ReferenceRealLoops(phase);
-
-    // The product's loops: one whole run of the worker on this thread (the
-    // storage phase included, so the scratch file is written as usual).
-    BenchThreadProc(nullptr);
-    const std::uint32_t oursInt = static_cast<std::uint32_t>(BenchState.cpuLoops.load());
-    const std::uint32_t oursReal = static_cast<std::uint32_t>(BenchState.fpuLoops.load());
-
-    const std::uint32_t intAfter = ReferenceIntLoops(phase);
-    const std::uint32_t realAfter = ReferenceRealLoops(phase);
-    std::printf("reference loops before/after the run: integer %u/%u, floating-point %u/%u\n",
-                intBefore, intAfter, realBefore, realAfter);
-    Report("integer", oursInt, static_cast<std::uint32_t>((std::uint64_t{intBefore} + intAfter) / 2), phase);
-    Report("floating-point", oursReal, static_cast<std::uint32_t>((std::uint64_t{realBefore} + realAfter) / 2), phase);
+    Rounds intReference, realReference, intOurs, realOurs;
+    for (int round = 0; round < ROUNDS; ++round) {
+        intReference.Add(ReferenceIntLoops(phase));
+        realReference.Add(ReferenceRealLoops(phase));
+        ResetRun();
+        BenchThreadProc(nullptr);
+        intOurs.Add(static_cast<std::uint32_t>(BenchState.cpuLoops.load()));
+        realOurs.Add(static_cast<std::uint32_t>(BenchState.fpuLoops.load()));
+        std::fprintf(stderr, "round %d of %d done\n", round + 1, ROUNDS);
+    }
+    Report("integer", intOurs, intReference, phase);
+    Report("floating-point", realOurs, realReference, phase);
     return 0;
 }

@@ -1,19 +1,19 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing KORU BENCH needs on Debian 12:
 # the native and cross toolchains, SDL2/FreeType/fontconfig, the Japanese
-# font, the picture renderer, Xvfb and screenshot tools, and 32-bit Wine.
+# font, the picture renderer, Xvfb, a window manager and screenshot tools, and 32-bit Wine.
 # Idempotent: installs only what is missing. Run as root, or with sudo.
 set -euo pipefail
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then
-    SUDO="sudo"
+    SUDO="sudo env DEBIAN_FRONTEND=noninteractive"
 fi
 
 NATIVE_PACKAGES=(
     build-essential cmake ninja-build pkg-config python3 googletest
     libsdl2-dev libfreetype-dev libfontconfig-dev fonts-ipafont-gothic librsvg2-bin
-    xvfb x11-utils x11-apps imagemagick libx11-dev python3-numpy python3-pil python3-xlib
+    xvfb openbox x11-utils x11-apps imagemagick libx11-dev python3-numpy python3-pil python3-xlib
 )
 WINDOWS_PACKAGES=(g++-mingw-w64-i686 wine wine32:i386)
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up 32-bit Wine (Debian 12 "bookworm") for running the cross-built
-# i686-w64-mingw32 test programs.  Run as root.  Idempotent.
+# i686-w64-mingw32 test programs.  Run as root, or as a user with sudo (the
+# prefix then belongs to that user).  Idempotent.
 #
 # Usage: tools/setup-wine.sh [PREFIX_DIR]
 #   PREFIX_DIR  Wine prefix to create/initialise (default: /tmp/wineprefix-setup).
@@ -28,16 +29,18 @@ BINFMT_LINE=':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x
 log() { printf '[setup-wine] %s\n' "$*"; }
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
+SUDO=""
 if [ "$(id -u)" -ne 0 ]; then
-    echo "setup-wine.sh must run as root" >&2
-    exit 1
+    SUDO="sudo env DEBIAN_FRONTEND=noninteractive"
 fi
+# Writes its standard input to a file only root may write.
+write_root() { $SUDO tee "$1" >/dev/null; }
 
 # ---------------------------------------------------------------- packages
 need_update=0
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
     log "enabling i386 multiarch"
-    dpkg --add-architecture i386
+    $SUDO dpkg --add-architecture i386
     need_update=1
 fi
 missing=()
@@ -45,10 +48,10 @@ for p in wine wine32:i386 xvfb x11-apps imagemagick; do
     installed "$p" || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] || need_update=1
-[ "$need_update" = 0 ] || apt-get update -q
+[ "$need_update" = 0 ] || $SUDO apt-get update -q
 if [ ${#missing[@]} -gt 0 ]; then
     log "installing: ${missing[*]}"
-    apt-get install -y -q --no-install-recommends "${missing[@]}"
+    $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 
 # ------------------------------------------ can 32-bit ELF execute natively?
@@ -59,10 +62,10 @@ probe_native32() {
     local entry=$binfmt_dir/qemu-i386 was_enabled=0 rc=1
     if [ -e "$entry" ] && head -n1 "$entry" | grep -qx enabled; then
         was_enabled=1
-        echo 0 > "$entry"
+        echo 0 | write_root "$entry"
     fi
     /lib/ld-linux.so.2 --version >/dev/null 2>&1 && rc=0
-    [ "$was_enabled" = 0 ] || echo 1 > "$entry"
+    [ "$was_enabled" = 0 ] || echo 1 | write_root "$entry"
     return $rc
 }
 
@@ -74,7 +77,7 @@ else
     log "kernel cannot execute i386 ELF: using qemu-i386 (>= 10, bookworm-backports) via binfmt_misc"
     if installed wine64; then
         log "removing wine64 (native wineserver64 breaks emulated 32-bit Wine)"
-        apt-get remove -y -q wine64
+        $SUDO apt-get remove -y -q wine64
     fi
     qemu_ok=0
     if [ -x "$QEMU_BIN" ]; then
@@ -85,7 +88,7 @@ else
         src=/etc/apt/sources.list.d/bookworm-backports.sources
         if ! grep -rqs 'bookworm-backports' /etc/apt/sources.list /etc/apt/sources.list.d/; then
             log "adding Debian bookworm-backports to apt sources"
-            cat > "$src" <<'EOF'
+            write_root "$src" <<'EOF'
 Types: deb
 URIs: http://deb.debian.org/debian
 Suites: bookworm-backports
@@ -93,24 +96,24 @@ Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 EOF
         fi
-        apt-get update -q
+        $SUDO apt-get update -q
         # qemu-user-static (10.x) pulls qemu-user, which ships the static binary
         # /usr/bin/qemu-i386.
-        apt-get install -y -q -t bookworm-backports qemu-user-static
+        $SUDO apt-get install -y -q -t bookworm-backports qemu-user-static
     fi
     if ! mountpoint -q "$binfmt_dir"; then
-        mount -t binfmt_misc binfmt_misc "$binfmt_dir"
+        $SUDO mount -t binfmt_misc binfmt_misc "$binfmt_dir"
     fi
     entry=$binfmt_dir/qemu-i386
     # Replace any other registration (e.g. one pointing at qemu 7.2's
     # /usr/bin/qemu-i386-static, or made by binfmt-support).
     if [ -e "$entry" ] && ! grep -qx "interpreter $QEMU_BIN" "$entry"; then
-        echo -1 > "$entry"
+        echo -1 | write_root "$entry"
     fi
-    [ -e "$entry" ] || echo "$BINFMT_LINE" > "$binfmt_dir/register"
-    head -n1 "$entry" | grep -qx enabled || echo 1 > "$entry"
+    [ -e "$entry" ] || echo "$BINFMT_LINE" | write_root "$binfmt_dir/register"
+    head -n1 "$entry" | grep -qx enabled || echo 1 | write_root "$entry"
     # Persist across reboots (systemd-binfmt; qemu-user-binfmt skips i386 on amd64).
-    printf '%s\n' "$BINFMT_LINE" > /etc/binfmt.d/qemu-i386-wine.conf
+    printf '%s\n' "$BINFMT_LINE" | write_root /etc/binfmt.d/qemu-i386-wine.conf
     /lib/ld-linux.so.2 --version >/dev/null 2>&1 \
         || { echo "i386 ELF still not executable through qemu" >&2; exit 1; }
 fi

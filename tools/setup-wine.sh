@@ -128,6 +128,7 @@ if [ -f "$WINEPREFIX/system.reg" ] && [ -f "$WINEPREFIX/drive_c/windows/system32
     log "prefix $WINEPREFIX already initialised"
 else
     rm -rf "$WINEPREFIX"
+    mkdir -p "$(dirname "$WINEPREFIX")"  # Wine makes the prefix, not its parent
     log "creating prefix $WINEPREFIX"
     start=$(date +%s)
     wine wineboot.exe -i

@@ -1,12 +1,15 @@
 // The record of the one benchmark run, shared by the worker (its only writer)
 // and the window thread (reader), and the worker's entry point.
 //
-// Sharing rules, since there is no lock: each field is one aligned word or
-// byte. The worker updates the counters with plain relaxed loads and stores
-// (no locked instructions on the measured path) and clears `running` last,
-// with release; a reader that loads `running` with acquire and sees false
-// therefore sees the final counts.
+// Sharing rules, since there is no lock: each field is made of aligned
+// words or one byte. The worker counts with plain relaxed loads and stores
+// (no locked instructions on the measured path; see loop_counter.h for how a
+// count passes 2^32) and clears `running` last, with release; a reader that
+// loads `running` with acquire and sees false therefore sees the final
+// counts.
 #pragma once
+
+#include "loop_counter.h"
 
 #include <windows.h>
 
@@ -15,9 +18,9 @@
 
 struct BenchRecord {
     std::atomic<std::uint32_t> startTick{0};
-    std::atomic<std::int32_t> cpuLoops{0};
-    std::atomic<std::int32_t> fpuLoops{0};
-    std::atomic<std::int32_t> sdWrites{0};
+    LoopCounter cpuLoops;
+    LoopCounter fpuLoops;
+    LoopCounter sdWrites;
     std::atomic<bool> running{true};
 };
 

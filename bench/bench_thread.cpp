@@ -8,14 +8,6 @@
 
 namespace {
 
-// The counter's only writer: a plain load, add and store, never a locked
-// read-modify-write. The add wraps in unsigned arithmetic.
-inline void CountLoop(std::atomic<std::int32_t>& counter)
-{
-    const std::uint32_t old = static_cast<std::uint32_t>(counter.load(std::memory_order_relaxed));
-    counter.store(static_cast<std::int32_t>(old + 1u), std::memory_order_relaxed);
-}
-
 void RunIntegerPhase(DWORD start)
 {
     do {

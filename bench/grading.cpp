@@ -1,11 +1,9 @@
-// Grading is done in IEEE double arithmetic (53-bit, round to nearest, every
-// intermediate rounded): the build uses SSE2 for doubles on i686 so that the
-// x87's extended precision cannot move a score across a band edge.
 #include "grading.h"
 
-#include <cfloat>
+#include "plain_doubles.h"
 
-static_assert(FLT_EVAL_METHOD == 0, "grading needs plain double evaluation (use SSE2 on i686)");
+#include <cstdint>
+#include <limits>
 
 namespace {
 
@@ -18,14 +16,35 @@ struct Band {
 constexpr Band BANDS[] = {{0, 900}, {900, 300}, {1200, 500}, {1700, 700}, {2400, 900}, {3300, 1200}};
 constexpr std::int32_t BAND_COUNT = sizeof BANDS / sizeof BANDS[0];
 
+constexpr std::int32_t LARGEST = std::numeric_limits<std::int32_t>::max();
+
+std::int32_t SaturatedQuotient(std::uint64_t count, std::uint32_t divisor)
+{
+    const std::uint64_t quotient = count / divisor;
+    return quotient > static_cast<std::uint64_t>(LARGEST) ? LARGEST : static_cast<std::int32_t>(quotient);
+}
+
+// The score before truncation. The order of operations is part of the
+// result: keep it. Counts convert to double exactly up to 2^53, and any
+// count beyond that gives a score far past what an int32 holds, so the
+// result saturates either way. Kept apart (noipa) so that the compiler
+// cannot move the arithmetic out from between the floating-point settings.
+[[gnu::noipa]] double Score(std::uint64_t cpuLoops, std::uint64_t fpuLoops, std::uint64_t sdWrites)
+{
+    const double t1 = (static_cast<double>(fpuLoops) * FPU_WEIGHT) / FPU_FIGURE_DIVISOR;
+    const double t2 = (static_cast<double>(cpuLoops) * CPU_WEIGHT) / CPU_FIGURE_DIVISOR;
+    double s = t1 + t2;
+    const double t3 = (static_cast<double>(sdWrites) * SD_WEIGHT) / SD_FIGURE_DIVISOR;
+    s = s + t3;
+    return s;
+}
+
 }  // namespace
 
-PhaseFigures ComputeFigures(std::uint32_t cpuLoops, std::uint32_t fpuLoops, std::uint32_t sdWrites)
+PhaseFigures ComputeFigures(std::uint64_t cpuLoops, std::uint64_t fpuLoops, std::uint64_t sdWrites)
 {
-    // Every quotient of an unsigned 32-bit count by these divisors fits int32.
-    return {static_cast<std::int32_t>(cpuLoops / CPU_FIGURE_DIVISOR),
-            static_cast<std::int32_t>(fpuLoops / FPU_FIGURE_DIVISOR),
-            static_cast<std::int32_t>(sdWrites / SD_FIGURE_DIVISOR)};
+    return {SaturatedQuotient(cpuLoops, CPU_FIGURE_DIVISOR), SaturatedQuotient(fpuLoops, FPU_FIGURE_DIVISOR),
+            SaturatedQuotient(sdWrites, SD_FIGURE_DIVISOR)};
 }
 
 LevelResult GradeScore(std::int32_t score)
@@ -45,14 +64,12 @@ LevelResult GradeScore(std::int32_t score)
     return {score, band, static_cast<std::int32_t>(fraction)};
 }
 
-LevelResult GradeRun(std::uint32_t cpuLoops, std::uint32_t fpuLoops, std::uint32_t sdWrites)
+LevelResult GradeRun(std::uint64_t cpuLoops, std::uint64_t fpuLoops, std::uint64_t sdWrites)
 {
-    // The order of operations is part of the result: keep it.
-    const double t1 = (static_cast<double>(fpuLoops) * 0.8) / 27300.0;
-    const double t2 = (static_cast<double>(cpuLoops) * 8.0) / 31000.0;
-    double s = t1 + t2;
-    const double t3 = (static_cast<double>(sdWrites) * 4.0) / 10.0;
-    s = s + t3;
-    // At most about 1.72e9 (all three counts at 2^32 - 1): fits int32.
-    return GradeScore(static_cast<std::int32_t>(s));
+    const SavedFloatingPoint saved = UsePlainDoubles();
+    const double s = Score(cpuLoops, fpuLoops, sdWrites);
+    RestoreFloatingPoint(saved);
+    // Never negative: the counts are unsigned.
+    const std::int32_t score = s >= 2147483648.0 ? LARGEST : static_cast<std::int32_t>(s);
+    return GradeScore(score);
 }

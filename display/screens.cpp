@@ -42,15 +42,13 @@ void DrawLines(HDC dc, const TextLine* lines, int count)
 }
 
 struct RunCounts {
-    std::uint32_t cpu, fpu, sd;
+    std::uint64_t cpu, fpu, sd;
 };
 
-// The counts as the window thread sees them now, read unsigned (see grading.h).
+// The counts as the window thread sees them now.
 RunCounts ReadCounts()
 {
-    return {static_cast<std::uint32_t>(BenchState.cpuLoops.load(std::memory_order_relaxed)),
-            static_cast<std::uint32_t>(BenchState.fpuLoops.load(std::memory_order_relaxed)),
-            static_cast<std::uint32_t>(BenchState.sdWrites.load(std::memory_order_relaxed))};
+    return {ReadCount(BenchState.cpuLoops), ReadCount(BenchState.fpuLoops), ReadCount(BenchState.sdWrites)};
 }
 
 }  // namespace

@@ -17,9 +17,9 @@ constexpr DWORD NEAR_WRAP = 0xFFFFFFFFu - 2000u;  // wraps 2 s into the run
 void ResetRun()
 {
     BenchState.startTick.store(0);
-    BenchState.cpuLoops.store(0);
-    BenchState.fpuLoops.store(0);
-    BenchState.sdWrites.store(0);
+    StoreCount(BenchState.cpuLoops, 0);
+    StoreCount(BenchState.fpuLoops, 0);
+    StoreCount(BenchState.sdWrites, 0);
     BenchState.running.store(true);
     IntWork.a = 1;
     IntWork.b = 2;
@@ -30,7 +30,7 @@ void ResetRun()
 }
 
 struct Counts {
-    std::int32_t cpu, fpu, sd;
+    std::uint64_t cpu, fpu, sd;
 };
 
 Counts RunWorker(fake::KernelScript script)
@@ -39,7 +39,7 @@ Counts RunWorker(fake::KernelScript script)
     fake::Reset(std::move(script));
     EXPECT_EQ(BenchThreadProc(nullptr), 0u);
     EXPECT_FALSE(BenchState.running.load());
-    return {BenchState.cpuLoops.load(), BenchState.fpuLoops.load(), BenchState.sdWrites.load()};
+    return {ReadCount(BenchState.cpuLoops), ReadCount(BenchState.fpuLoops), ReadCount(BenchState.sdWrites)};
 }
 
 // A clock that moves 1 ms per read: every loop is then exactly 1 ms long.
@@ -54,9 +54,9 @@ TEST(BenchPhases, OneTickReadPerLoopAndDeadlinesAcrossTheTickWrap)
 {
     const Counts counts = RunWorker(SteppingClock(NEAR_WRAP));
     EXPECT_EQ(BenchState.startTick.load(), NEAR_WRAP);
-    EXPECT_EQ(counts.cpu, 5000);
-    EXPECT_EQ(counts.fpu, 5000);
-    EXPECT_EQ(counts.sd, 5000);
+    EXPECT_EQ(counts.cpu, 5000u);
+    EXPECT_EQ(counts.fpu, 5000u);
+    EXPECT_EQ(counts.sd, 5000u);
     EXPECT_EQ(fake::Record().tickReads, 15001u) << "one start read, then one read per loop";
     EXPECT_EQ(static_cast<DWORD>(fake::Record().lastTick - NEAR_WRAP), 15000u);
 }
@@ -66,9 +66,9 @@ TEST(BenchPhases, VerySlowStartStillCountsOneLoopPerPhase)
     fake::KernelScript script;
     script.tick = [](std::uint64_t n) { return n == 0 ? NEAR_WRAP : NEAR_WRAP + 60000u; };
     const Counts counts = RunWorker(script);
-    EXPECT_EQ(counts.cpu, 1);
-    EXPECT_EQ(counts.fpu, 1);
-    EXPECT_EQ(counts.sd, 1);
+    EXPECT_EQ(counts.cpu, 1u);
+    EXPECT_EQ(counts.fpu, 1u);
+    EXPECT_EQ(counts.sd, 1u);
     EXPECT_EQ(fake::Record().tickReads, 4u);
 }
 
@@ -95,7 +95,7 @@ TEST(BenchPhases, FilesThatCannotBeCreatedCountNothingButTheDeadlineHolds)
     fake::KernelScript script = SteppingClock(NEAR_WRAP);
     script.createSucceeds = [](std::uint64_t) { return false; };
     const Counts counts = RunWorker(script);
-    EXPECT_EQ(counts.sd, 0);
+    EXPECT_EQ(counts.sd, 0u);
     EXPECT_EQ(fake::Record().creates, 5000u) << "the storage phase goes on trying to its end";
     EXPECT_EQ(fake::Record().writes, 0u);
     EXPECT_EQ(static_cast<DWORD>(fake::Record().lastTick - NEAR_WRAP), 15000u);
@@ -108,7 +108,7 @@ TEST(BenchPhases, ShortWritesAreClosedAndNotCounted)
         return n % 2 ? requested - 1 : (n % 4 == 0 ? requested : 0);
     };
     const Counts counts = RunWorker(script);
-    EXPECT_EQ(counts.sd, 1250) << "only the whole writes (every fourth) count";
+    EXPECT_EQ(counts.sd, 1250u) << "only the whole writes (every fourth) count";
     EXPECT_EQ(fake::Record().closes, fake::Record().creates);
     EXPECT_EQ(fake::Record().openHandles, 0u);
 }
@@ -129,7 +129,7 @@ TEST(BenchPhases, WriteInProgressAtTheDeadlineCountsIfWhole)
             return requested;
         };
         const Counts counts = RunWorker(script);
-        EXPECT_EQ(counts.sd, whole ? 3 : 2);
+        EXPECT_EQ(counts.sd, whole ? 3u : 2u);
         EXPECT_EQ(fake::Record().creates, 3u) << "no write after the deadline was seen";
     }
 }
@@ -154,8 +154,8 @@ TEST(BenchPhases, WorkValuesWrapAndOverflowWithoutStopping)
     EXPECT_FALSE(std::isinf(RealWork.x));
 
     const Counts counts = RunWorker(LoopCounts(33, 17));
-    EXPECT_EQ(counts.cpu, 33);
-    EXPECT_EQ(counts.fpu, 17);
+    EXPECT_EQ(counts.cpu, 33u);
+    EXPECT_EQ(counts.fpu, 17u);
     EXPECT_EQ(IntWork.a, 0u) << "a wraps to 0 after 33 loops";
     EXPECT_TRUE(std::isinf(RealWork.x)) << "x overflows after 17 loops";
 
@@ -173,14 +173,25 @@ TEST(BenchPhases, WorkValuesWrapAndOverflowWithoutStopping)
     }
 }
 
-TEST(BenchPhases, CountersWrapWithoutUndefinedBehaviour)
+TEST(BenchPhases, CountsRunOnPastTwoToThe32)
 {
+    // Every phase starts 3 loops short of 2^32 and runs 10 loops: the tenth
+    // tick read of each phase (reads 10, 20 and 30 after the start) meets its
+    // deadline.
+    constexpr std::uint64_t START = (std::uint64_t{1} << 32) - 3;
     ResetRun();
-    BenchState.cpuLoops.store(std::numeric_limits<std::int32_t>::max());
-    fake::KernelScript script = LoopCounts(1, 1);
+    StoreCount(BenchState.cpuLoops, START);
+    StoreCount(BenchState.fpuLoops, START);
+    StoreCount(BenchState.sdWrites, START);
+    fake::KernelScript script;
+    script.tick = [](std::uint64_t n) -> DWORD {
+        return n < 10 ? 0 : n < 20 ? INT_PHASE_END_MS : n < 30 ? REAL_PHASE_END_MS : STORAGE_PHASE_END_MS;
+    };
     fake::Reset(script);
     BenchThreadProc(nullptr);
-    EXPECT_EQ(BenchState.cpuLoops.load(), std::numeric_limits<std::int32_t>::min());
+    EXPECT_EQ(ReadCount(BenchState.cpuLoops), START + 10);
+    EXPECT_EQ(ReadCount(BenchState.fpuLoops), START + 10);
+    EXPECT_EQ(ReadCount(BenchState.sdWrites), START + 10);
 }
 
 }  // namespace

@@ -12,14 +12,12 @@
 namespace {
 
 struct Seen {
-    std::uint32_t cpu, fpu, sd;
+    std::uint64_t cpu, fpu, sd;
 };
 
 Seen Read()
 {
-    return {static_cast<std::uint32_t>(BenchState.cpuLoops.load(std::memory_order_relaxed)),
-            static_cast<std::uint32_t>(BenchState.fpuLoops.load(std::memory_order_relaxed)),
-            static_cast<std::uint32_t>(BenchState.sdWrites.load(std::memory_order_relaxed))};
+    return {ReadCount(BenchState.cpuLoops), ReadCount(BenchState.fpuLoops), ReadCount(BenchState.sdWrites)};
 }
 
 TEST(BenchRun, FifteenSecondsWatchedFromAnotherThread)
@@ -63,10 +61,10 @@ TEST(BenchRun, FifteenSecondsWatchedFromAnotherThread)
 
     const PhaseFigures figures = ComputeFigures(final.cpu, final.fpu, final.sd);
     const LevelResult level = GradeRun(final.cpu, final.fpu, final.sd);
-    std::printf("run: %lu ms; loops CPU %lu, FPU %lu, SD %lu; figures CPU=%ld FPU=%ld SD=%ld; "
+    std::printf("run: %lu ms; loops CPU %llu, FPU %llu, SD %llu; figures CPU=%ld FPU=%ld SD=%ld; "
                 "score %ld, level %ld.%02ld\n",
-                static_cast<unsigned long>(elapsed), static_cast<unsigned long>(final.cpu),
-                static_cast<unsigned long>(final.fpu), static_cast<unsigned long>(final.sd),
+                static_cast<unsigned long>(elapsed), static_cast<unsigned long long>(final.cpu),
+                static_cast<unsigned long long>(final.fpu), static_cast<unsigned long long>(final.sd),
                 static_cast<long>(figures.cpu), static_cast<long>(figures.fpu),
                 static_cast<long>(figures.sd), static_cast<long>(level.score),
                 static_cast<long>(level.band - 1), static_cast<long>(level.fraction));

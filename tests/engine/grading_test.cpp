@@ -1,9 +1,12 @@
 // Grading: figures, score, band and fraction. Built for both targets so the
-// Windows build proves it grades with plain IEEE doubles too.
+// Windows build, whose doubles go through the x87 unit, proves it grades with
+// plain IEEE doubles too.
 #include "grading.h"
 
 #include <gtest/gtest.h>
 
+#include <cfenv>
+#include <cfloat>
 #include <cstdint>
 
 namespace {
@@ -55,24 +58,34 @@ TEST(GradeRun, ScoreUsesUnroundedQuotients)
 }
 
 struct CountsCase {
-    std::uint32_t cpu, fpu, sd;
+    std::uint64_t cpu, fpu, sd;
     std::int32_t score;
 };
 
-TEST(GradeRun, PlainDoubleArithmeticAtBandEdges)
+// Counts whose exact score is a whole number or a band edge, where IEEE
+// double rounding of each step lands on one side and extended (x87, 64-bit
+// mantissa) precision, or another order of operations, on the other.
+const CountsCase EDGE_CASES[] = {
+    {3485888u, 546u, 1u, 899},    {3484338u, 546u, 2u, 899},   {4646807u, 819u, 2u, 1199},
+    {6584307u, 819u, 2u, 1699},   {9295319u, 273u, 3u, 2399},  {12782819u, 273u, 3u, 3299},
+    {9145u, 8190u, 1u, 2},
+    // Past 2^32 loops, in both directions.
+    {4294970919u, 273u, 1u, 1108379},         {4294970888u, 546u, 1u, 1108380},
+    {4294967819u, 273u, 3u, 1108379},         {4294969338u, 546u, 2u, 1108380},
+    {4294967633u, 4294967586u, 1u, 1234238},  {4294968408u, 4294967586u, 3u, 1234239},
+};
+
+void ExpectEdgeScores()
 {
-    // Counts whose exact score is a band edge: IEEE double rounding of each
-    // step lands just below it. Extended (x87) precision, or another order
-    // of operations, gives the edge itself and the next band.
-    const CountsCase cases[] = {
-        {3485888u, 546u, 1u, 899},    {3484338u, 546u, 2u, 899},   {4646807u, 819u, 2u, 1199},
-        {6584307u, 819u, 2u, 1699},   {9295319u, 273u, 3u, 2399},  {12782819u, 273u, 3u, 3299},
-        {9145u, 8190u, 1u, 2},
-    };
-    for (const CountsCase& c : cases) {
+    for (const CountsCase& c : EDGE_CASES) {
         const LevelResult got = GradeRun(c.cpu, c.fpu, c.sd);
         EXPECT_EQ(got.score, c.score) << "counts " << c.cpu << ", " << c.fpu << ", " << c.sd;
     }
+}
+
+TEST(GradeRun, PlainDoubleArithmeticAtEdges)
+{
+    ExpectEdgeScores();
     // And whole-number scores from a single phase stay whole.
     EXPECT_EQ(GradeRun(3487500, 0, 0).score, 900);  // 3487500 * 8 / 31000 = 900 exactly
     EXPECT_EQ(GradeRun(3487499, 0, 0).score, 899);
@@ -80,32 +93,76 @@ TEST(GradeRun, PlainDoubleArithmeticAtBandEdges)
     EXPECT_EQ(GradeRun(0, 0, 2250).score, 900);
 }
 
-TEST(GradeRun, CountsPastTwoToThe31ReadUnsigned)
+#if FLT_EVAL_METHOD == 2
+// The x87 control word; precision control is bits 8-9.
+std::uint16_t X87Control()
 {
-    // A counter that passed 2,147,483,647 is still a huge count, not a
-    // negative one: the fastest devices grade at the top, not at 0.00.
-    const std::uint32_t wrapped = 0x80000000u;
-    const PhaseFigures figures = ComputeFigures(wrapped, wrapped, 0);
-    EXPECT_EQ(figures.cpu, 69273);  // 2147483648 / 31000
-    EXPECT_EQ(figures.fpu, 78662);  // 2147483648 / 27300
-    const LevelResult level = GradeRun(wrapped, 0, 0);
-    EXPECT_EQ(level.score, 554189);  // 2147483648 * 8 / 31000 = 554189.32
-    EXPECT_EQ(level.band, 6);
-    EXPECT_EQ(level.fraction, 99);
+    std::uint16_t control;
+    asm volatile("fnstcw %0" : "=m"(control));
+    return control;
+}
+void SetX87Control(std::uint16_t control)
+{
+    asm volatile("fldcw %0" : : "m"(control));
+}
+constexpr std::uint16_t X87_PRECISIONS[] = {0x0000, 0x0200, 0x0300};  // 24, 53, 64 bits
+#else
+std::uint16_t X87Control() { return 0; }
+void SetX87Control(std::uint16_t) {}
+constexpr std::uint16_t X87_PRECISIONS[] = {0};
+#endif
+
+TEST(GradeRun, SameScoresWhateverTheCallersFloatingPointSettings)
+{
+    const std::uint16_t initial = X87Control();
+    for (const int rounding : {FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO, FE_TONEAREST}) {
+        for (const std::uint16_t precision : X87_PRECISIONS) {
+            std::fesetround(rounding);
+            const auto callers = static_cast<std::uint16_t>((X87Control() & ~0x0300) | precision);
+            SetX87Control(callers);
+            ExpectEdgeScores();
+            EXPECT_EQ(std::fegetround(), rounding) << "the caller's rounding mode is put back";
+            EXPECT_EQ(X87Control(), callers) << "the caller's x87 settings are put back";
+        }
+    }
+    std::fesetround(FE_TONEAREST);
+    SetX87Control(initial);
 }
 
-TEST(GradeRun, ExtremeCountsStayDefined)
+TEST(GradeRun, CountsPastTwoToThe32AreNotWrapped)
 {
-    const std::uint32_t most = 0xFFFFFFFFu;
-    const PhaseFigures figures = ComputeFigures(most, most, most);
-    EXPECT_EQ(figures.cpu, 138547);
-    EXPECT_EQ(figures.fpu, 157324);
-    EXPECT_EQ(figures.sd, 429496729);
-    // 125859.85 + 1108378.66 + 1717986918.0, still within int32.
-    const LevelResult level = GradeRun(most, most, most);
-    EXPECT_EQ(level.score, 1719221156);
+    // At 6e9 integer loops a count kept in 32 bits would show CPU=55001.
+    const PhaseFigures figures = ComputeFigures(6000000000u, 5000000000u, 0);
+    EXPECT_EQ(figures.cpu, 193548);
+    EXPECT_EQ(figures.fpu, 183150);
+    const LevelResult level = GradeRun(6000000000u, 0, 0);
+    EXPECT_EQ(level.score, 1548387);  // 6e9 * 8 / 31000 = 1548387.09
     EXPECT_EQ(level.band, 6);
     EXPECT_EQ(level.fraction, 99);
+    // 2^40 loops in each compute phase still fit the figures and the score.
+    const std::uint64_t most = std::uint64_t{1} << 40;
+    EXPECT_EQ(ComputeFigures(most, most, 0).cpu, 35468117);
+    EXPECT_EQ(ComputeFigures(most, most, 0).fpu, 40275151);
+    EXPECT_EQ(GradeRun(most, most, 0).score, 315965057);  // 283744936.2 + 32220121.0
+}
+
+TEST(GradeRun, FiguresAndScoreBeyondInt32Saturate)
+{
+    const std::uint64_t huge = ~std::uint64_t{0};
+    const PhaseFigures figures = ComputeFigures(huge, huge, huge);
+    EXPECT_EQ(figures.cpu, INT32_MAX);
+    EXPECT_EQ(figures.fpu, INT32_MAX);
+    EXPECT_EQ(figures.sd, INT32_MAX);
+    EXPECT_EQ(ComputeFigures(0, 0, 21474836479u).sd, INT32_MAX) << "the last count that fits";
+    EXPECT_EQ(ComputeFigures(0, 0, 21474836480u).sd, INT32_MAX) << "the first count past the top";
+    EXPECT_EQ(ComputeFigures(0, 0, 21474836469u).sd, INT32_MAX - 1);
+    for (const std::uint64_t sd : {std::uint64_t{5368709120}, huge}) {  // score 2^31, and far past it
+        const LevelResult level = GradeRun(0, 0, sd);
+        EXPECT_EQ(level.score, INT32_MAX) << sd;
+        EXPECT_EQ(level.band, 6);
+        EXPECT_EQ(level.fraction, 99);
+    }
+    EXPECT_EQ(GradeRun(0, 0, 5368709117u).score, 2147483646) << "just below 2^31, still exact";
 }
 
 TEST(ComputeFigures, TruncatesTowardZero)

@@ -1,0 +1,69 @@
+// The loop counter read from a signal handler that interrupts its writer at
+// arbitrary instructions, tens of thousands of times, many of them inside a
+// carry: whatever order the writer's stores come in, a read in between must
+// never give a count off by a carry.
+#include "loop_counter.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/time.h>
+
+#include <atomic>
+#include <cstdint>
+
+namespace {
+
+constexpr std::uint64_t TWO_TO_THE_32 = std::uint64_t{1} << 32;
+
+LoopCounter counter;
+std::atomic<std::uint64_t> interruptedReads{0}, badReads{0}, readsDuringCarry{0};
+
+// The counts a round goes through: from where the last round ended up to
+// where this one ends, each ending in 0xFFFFFFFF, 0 or 1 (see below).
+std::atomic<std::uint64_t> lowest{0}, highest{0};
+
+void ReadInHandler(int)
+{
+    readsDuringCarry.fetch_add(counter.carries.load(std::memory_order_relaxed) % 2, std::memory_order_relaxed);
+    const std::uint64_t count = ReadCount(counter);
+    const auto low = static_cast<std::uint32_t>(count);
+    if (count < lowest.load(std::memory_order_relaxed) || count > highest.load(std::memory_order_relaxed) ||
+        (low != 0xFFFFFFFFu && low > 1)) {
+        badReads.fetch_add(1, std::memory_order_relaxed);
+    }
+    interruptedReads.fetch_add(1, std::memory_order_relaxed);
+}
+
+TEST(LoopCounter, ReadsInterruptingTheWriterAnywhereAreNeverTorn)
+{
+    struct sigaction action{};
+    action.sa_handler = ReadInHandler;
+    sigemptyset(&action.sa_mask);
+    ASSERT_EQ(sigaction(SIGALRM, &action, nullptr), 0);
+    const itimerval every10us{{0, 10}, {0, 10}};
+    ASSERT_EQ(setitimer(ITIMER_REAL, &every10us, nullptr), 0);
+    // Each round sets the count one loop short of the next multiple of 2^32
+    // (only the low word changes) and counts two loops across it.
+    std::uint64_t k = 1;
+    while (interruptedReads.load(std::memory_order_relaxed) < 20000) {
+        lowest.store(ReadCount(counter), std::memory_order_relaxed);
+        highest.store(k * TWO_TO_THE_32 + 1, std::memory_order_relaxed);
+        std::atomic_signal_fence(std::memory_order_seq_cst);
+        StoreCount(counter, k * TWO_TO_THE_32 - 1);
+        CountLoop(counter);
+        CountLoop(counter);
+        ++k;
+    }
+    const itimerval off{};
+    setitimer(ITIMER_REAL, &off, nullptr);
+    signal(SIGALRM, SIG_DFL);
+    EXPECT_EQ(badReads.load(), 0u);
+    EXPECT_GT(readsDuringCarry.load(), 0u) << "no read landed inside a carry";
+    std::printf("%llu interrupting reads over %llu carries, %llu of them inside a carry\n",
+                static_cast<unsigned long long>(interruptedReads.load()),
+                static_cast<unsigned long long>(k - 1),
+                static_cast<unsigned long long>(readsDuringCarry.load()));
+}
+
+}  // namespace

@@ -1,18 +1,155 @@
-// GetTickCount: milliseconds as a wrapping 32-bit count. The measured loops
-// read it once per loop, so its cost is part of every figure: the coarse
-// monotonic clock is read in user space through the vDSO (about 5 ns, a few
-// ms resolution, like the Windows tick), where CLOCK_MONOTONIC costs ~24 ns.
-// Neither is adjusted by NTP or by setting the date.
+// GetTickCount: milliseconds since boot (CLOCK_MONOTONIC, which neither NTP
+// nor setting the date moves), as a wrapping 32-bit count.
+//
+// Windows reads its tick from a page the kernel keeps current: one load. The
+// measured loops read it once per loop, so on Linux it has to cost as little,
+// or the figures would measure the clock call instead of the device. A
+// ticker thread therefore publishes the count in one word every millisecond,
+// and GetTickCount loads that word. The ticker only runs in spells, started
+// when somebody reads the tick in a loop (two reads of the clock within a
+// millisecond) and ending 20 ms later unless asked again; meanwhile it
+// sleeps, the word says so, and GetTickCount reads the clock itself. So the
+// process does not wake a thousand times a second while the results sit on
+// screen, and every value handed out is at most a millisecond or two old.
 #include <windows.h>
 
-#include <ctime>
+#include <pthread.h>
+#include <time.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <limits>
+#include <mutex>
+
+namespace {
+
+// The published word while the ticker sleeps. A real tick of 0 (1 ms every
+// 49.7 days) also reads as "not published" and is then read from the clock.
+constexpr DWORD NOT_PUBLISHED = 0;
+constexpr std::int64_t TICK_NS = 1'000'000;
+constexpr std::int64_t SPELL_NS = 20'000'000;
+constexpr std::int64_t BUSY_READ_GAP_NS = 1'000'000;
+
+std::atomic<DWORD> publishedTick{NOT_PUBLISHED};
+
+struct Ticker {
+    std::mutex lock;
+    std::condition_variable asked;
+    bool started = false;      // the thread exists
+    bool unavailable = false;  // it could not be started: always read the clock
+    bool wanted = false;       // a spell has been asked for
+    bool ticking = false;      // publishing
+    DWORD lastHanded = 0;      // the latest tick handed out from the clock
+    std::int64_t lastClockReadNs = std::numeric_limits<std::int64_t>::min() / 2;
+};
+
+// Never destroyed: the ticker thread lives until the process ends.
+Ticker& TheTicker()
+{
+    static Ticker* const ticker = new Ticker;
+    return *ticker;
+}
+
+std::int64_t ReadClockNs()
+{
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return std::int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
+}
+
+DWORD ToTick(std::int64_t ns)
+{
+    return static_cast<DWORD>(static_cast<std::uint64_t>(ns / 1'000'000));
+}
+
+// The later of two ticks, in wrapping arithmetic.
+DWORD Later(DWORD a, DWORD b)
+{
+    return static_cast<std::int32_t>(b - a) > 0 ? b : a;
+}
+
+void* TickerThread(void*)
+{
+    pthread_setname_np(pthread_self(), "koru-ticker");
+    Ticker& ticker = TheTicker();
+    for (;;) {
+        std::int64_t now;
+        {
+            std::unique_lock hold(ticker.lock);
+            ticker.asked.wait(hold, [&ticker] { return ticker.wanted; });
+            ticker.wanted = false;
+            // Under the lock: no value read from the clock meanwhile may be
+            // later than the first one published.
+            now = ReadClockNs();
+            publishedTick.store(Later(ToTick(now), ticker.lastHanded), std::memory_order_relaxed);
+            ticker.ticking = true;
+        }
+        const std::int64_t spellEnd = now + SPELL_NS;
+        std::int64_t next = now - now % TICK_NS + TICK_NS;
+        for (;;) {
+            const timespec due{static_cast<time_t>(next / 1'000'000'000), static_cast<long>(next % 1'000'000'000)};
+            clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &due, nullptr);
+            now = ReadClockNs();
+            if (now >= spellEnd) {
+                break;
+            }
+            publishedTick.store(ToTick(now), std::memory_order_relaxed);
+            next = now - now % TICK_NS + TICK_NS;
+        }
+        std::lock_guard hold(ticker.lock);
+        publishedTick.store(NOT_PUBLISHED, std::memory_order_relaxed);
+        ticker.ticking = false;
+    }
+    return nullptr;
+}
+
+// Starts a spell of ticking; the caller holds the lock.
+void AskForTicks(Ticker& ticker)
+{
+    if (!ticker.started) {
+        pthread_attr_t attributes;
+        pthread_attr_init(&attributes);
+        pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+        pthread_t thread;
+        ticker.started = pthread_create(&thread, &attributes, TickerThread, nullptr) == 0;
+        pthread_attr_destroy(&attributes);
+        if (!ticker.started) {
+            ticker.unavailable = true;
+            return;
+        }
+    }
+    ticker.wanted = true;
+    ticker.asked.notify_one();
+}
+
+DWORD ReadTickFromClock()
+{
+    Ticker& ticker = TheTicker();
+    std::lock_guard hold(ticker.lock);
+    if (ticker.ticking) {
+        // A spell began since the caller looked, or the tick really is 0.
+        return publishedTick.load(std::memory_order_relaxed);
+    }
+    const std::int64_t now = ReadClockNs();
+    // Never behind a value already handed out, whichever path gave it.
+    ticker.lastHanded = Later(ToTick(now), ticker.lastHanded);
+    if (!ticker.ticking && !ticker.unavailable && now - ticker.lastClockReadNs < BUSY_READ_GAP_NS) {
+        AskForTicks(ticker);
+    }
+    ticker.lastClockReadNs = now;
+    return ticker.lastHanded;
+}
+
+}  // namespace
 
 DWORD WINAPI GetTickCount(void)
 {
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
-    return static_cast<DWORD>(static_cast<std::uint64_t>(now.tv_sec) * 1000u +
-                              static_cast<std::uint64_t>(now.tv_nsec) / 1000000u);
+    const DWORD tick = publishedTick.load(std::memory_order_relaxed);
+    if (tick != NOT_PUBLISHED) [[likely]] {
+        return tick;
+    }
+    return ReadTickFromClock();
 }
 
 void WINAPI Sleep(DWORD milliseconds)

@@ -1,0 +1,147 @@
+// GetTickCount on Linux: read in a loop it is a published word kept current
+// by a ticker; read now and then it comes from the clock; either way it
+// tracks CLOCK_MONOTONIC in milliseconds, never goes back, and the ticker
+// sleeps once nobody reads in a loop.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <time.h>
+
+#include <atomic>
+#include <cstdint>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// Windows' usual resolution: the tick may never lag the clock by more.
+constexpr std::int64_t COARSEST_MS = 16;
+
+std::int64_t ClockMs()
+{
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return std::int64_t{now.tv_sec} * 1000 + now.tv_nsec / 1000000;
+}
+
+// How far the tick lies behind the clock read just after it, in wrapping
+// 32-bit arithmetic; negative if it is ahead.
+std::int64_t Lag(DWORD tick, std::int64_t clockMs)
+{
+    return static_cast<std::int32_t>(static_cast<DWORD>(clockMs) - tick);
+}
+
+// Context switches of the ticker thread, found by its name; -1 if it does
+// not exist (yet).
+long TickerSwitches()
+{
+    DIR* tasks = opendir("/proc/self/task");
+    long switches = -1;
+    while (dirent* entry = tasks != nullptr ? readdir(tasks) : nullptr) {
+        const std::string task = std::string("/proc/self/task/") + entry->d_name;
+        std::string name;
+        std::getline(std::ifstream(task + "/comm"), name);
+        if (name != "koru-ticker") {
+            continue;
+        }
+        std::ifstream status(task + "/status");
+        for (std::string line; std::getline(status, line);) {
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0) {
+                switches = std::stol(line.substr(line.find(':') + 1));
+            }
+        }
+    }
+    if (tasks != nullptr) {
+        closedir(tasks);
+    }
+    return switches;
+}
+
+// Reads in a tight loop for `ms`, as a measured loop does, checking each
+// value against the clock; returns the distinct values seen.
+int ReadBusily(int ms)
+{
+    const std::int64_t end = ClockMs() + ms;
+    DWORD last = GetTickCount();
+    int distinct = 1;
+    for (std::int64_t now = ClockMs(); now < end; now = ClockMs()) {
+        for (int i = 0; i < 1000; ++i) {
+            const DWORD tick = GetTickCount();
+            EXPECT_GE(static_cast<std::int32_t>(tick - last), 0) << "the tick went back";
+            distinct += tick != last;
+            last = tick;
+        }
+        const std::int64_t lag = Lag(last, ClockMs());
+        EXPECT_GE(lag, 0) << "the tick ran ahead of the clock";
+        EXPECT_LE(lag, COARSEST_MS);
+    }
+    return distinct;
+}
+
+TEST(TickCount, ReadInALoopItTicksEveryMillisecondWithTheClock)
+{
+    const int distinct = ReadBusily(200);
+    // 1 ms resolution gives about 200 values in 200 ms (fewer on a busy
+    // machine, where a tick can come late), 16 ms would give 13.
+    EXPECT_GE(distinct, 50);
+    EXPECT_GE(TickerSwitches(), 0) << "no ticker thread";
+}
+
+TEST(TickCount, ReadNowAndThenItComesFromTheClock)
+{
+    Sleep(50);  // any spell of ticking is over
+    for (int i = 0; i < 10; ++i) {
+        const DWORD tick = GetTickCount();
+        const std::int64_t lag = Lag(tick, ClockMs());
+        EXPECT_GE(lag, 0);
+        EXPECT_LE(lag, 1);
+        Sleep(7);
+    }
+}
+
+TEST(TickCount, TheTickerSleepsOnceNobodyReadsInALoop)
+{
+    ReadBusily(50);
+    Sleep(100);  // the spell of ticking ends 20 ms after it began
+    const long before = TickerSwitches();
+    // A window thread's pace: ten reads a second must not keep it going.
+    for (int i = 0; i < 5; ++i) {
+        GetTickCount();
+        Sleep(100);
+    }
+    const long after = TickerSwitches();
+    ASSERT_GE(before, 0);
+    EXPECT_LE(after - before, 1) << "the ticker woke while nobody read in a loop";
+}
+
+TEST(TickCount, NeverGoesBackAcrossSpellsAndThreads)
+{
+    // Bursts of busy reading with pauses long enough for the ticker to
+    // sleep in between, on several threads at once: every thread sees its
+    // ticks only grow, whether they came from the ticker or from the clock.
+    std::atomic<int> backwards{0};
+    std::vector<std::thread> readers;
+    for (int t = 0; t < 3; ++t) {
+        readers.emplace_back([&backwards, t] {
+            DWORD last = GetTickCount();
+            for (int burst = 0; burst < 8; ++burst) {
+                for (int i = 0; i < 200000; ++i) {
+                    const DWORD tick = GetTickCount();
+                    backwards += static_cast<std::int32_t>(tick - last) < 0;
+                    last = tick;
+                }
+                Sleep(25 + 5 * t);
+            }
+        });
+    }
+    for (std::thread& reader : readers) {
+        reader.join();
+    }
+    EXPECT_EQ(backwards.load(), 0);
+}
+
+}  // namespace

@@ -1,13 +1,21 @@
 #!/usr/bin/python3
 """Checks the Windows executable: a 32-bit GUI program that Windows XP loads,
 importing only system DLLs and XP-era functions, whose resources are the seven
-background pictures and our manifest and nothing else.
+background pictures and our manifest and nothing else, and whose code runs on
+processors without SSE.
 
 Usage: check_pe.py [-v] koru-bench.exe   (-v also lists every import)
-Exits 0 when every check passes. Standard library only.
+Exits 0 when every check passes. Standard library only, plus the cross
+toolchain's objdump (i686-w64-mingw32-objdump) to read the code.
 """
+import collections
+import os
+import re
+import shutil
 import struct
+import subprocess
 import sys
+import tempfile
 import xml.etree.ElementTree as ET
 
 I386 = 0x14C
@@ -84,6 +92,41 @@ NOT_ON_XP = [
     "RegisterPowerSettingNotification", "GetWindowDisplayAffinity",
     "SetWindowDisplayAffinity",
 ]
+
+
+# What a processor without SSE (Pentium II, and Pentium III or Athlon XP for
+# SSE2) cannot run: any instruction on the MMX or SSE registers, and the few
+# SSE instructions that name none.
+SSE_REGISTER = re.compile(r"%[xyz]?mm[0-9]")
+SSE_WITHOUT_REGISTERS = {
+    "ldmxcsr", "stmxcsr", "sfence", "lfence", "mfence", "clflush", "movnti",
+    "prefetchnta", "prefetcht0", "prefetcht1", "prefetcht2", "prefetch", "prefetchw", "femms",
+}
+OBJDUMPS = ["i686-w64-mingw32-objdump", "objdump"]
+
+
+def sse_instructions(data):
+    """{mnemonic: count} of the SSE and MMX instructions in the code, or a
+    string saying why the code could not be read."""
+    objdump = next((path for path in map(shutil.which, OBJDUMPS) if path), None)
+    if objdump is None:
+        return "no disassembler (%s)" % " or ".join(OBJDUMPS)
+    with tempfile.NamedTemporaryFile(suffix=".exe") as image:
+        image.write(data)
+        image.flush()
+        run = subprocess.run([objdump, "-d", "--no-show-raw-insn", image.name],
+                             capture_output=True, text=True)
+    if run.returncode != 0:
+        return "%s failed: %s" % (os.path.basename(objdump), run.stderr.strip())
+    found = collections.Counter()
+    for line in run.stdout.splitlines():
+        address, _, text = line.partition(":\t")
+        if not text or not address.strip():
+            continue
+        mnemonic = text.split(None, 1)[0]
+        if SSE_REGISTER.search(text) or mnemonic in SSE_WITHOUT_REGISTERS:
+            found[mnemonic] += 1
+    return found
 
 
 def not_on_xp(dll, name):
@@ -288,6 +331,11 @@ def check(data, verbose=False, out=print):
            f"{sum(len(names) for _, names in imports)} functions")
     report(pe.dirs[13][1] == 0, "delay-loaded imports", "none",
            f"{pe.dirs[13][1]} bytes of descriptors" if pe.dirs[13][1] else "none")
+    if pe.machine == I386:  # another machine's code has failed already
+        sse = sse_instructions(data)
+        report(sse == {}, "processor instructions", "no SSE or MMX instruction",
+               sse if isinstance(sse, str) else
+               ", ".join(f"{name} x{count}" for name, count in sorted(sse.items())) or "none")
     if verbose:
         for name, va, vsize, _, raw_size, _ in pe.sections:
             out(f"  section {name:8} RVA {va:#08x}, {raw_size} bytes in the file")

@@ -81,8 +81,12 @@ def resource_tree(rva, resources):
     return bytes(blob)
 
 
+# Code bytes: x87 arithmetic, cmov and an integer loop, as the program has.
+PLAIN_CODE = bytes.fromhex("d9e8" "dec9" "0f44c2" "83c001" "75fb" "c3")
+
+
 def build_pe(machine=0x14C, magic=0x10B, subsystem=2, subsystem_version=(4, 0),
-             os_version=(4, 0), imports=None, resources=None, overlay=b""):
+             os_version=(4, 0), imports=None, resources=None, overlay=b"", code=PLAIN_CODE):
     if imports is None:
         imports = {"KERNEL32.dll": ["GetTickCount", "Sleep"], "user32.DLL": ["ShowWindow"]}
     body = bytearray(import_tables(SECTION_RVA, imports))
@@ -102,15 +106,20 @@ def build_pe(machine=0x14C, magic=0x10B, subsystem=2, subsystem_version=(4, 0),
     struct.pack_into("<I", optional, 92, 16)
     optional += b"".join(struct.pack("<II", *d) for d in dirs)
 
+    text = code + bytes(-len(code) % 0x200)
+    text_rva = SECTION_RVA + (len(body) + 0xFFF) // 0x1000 * 0x1000
+
     headers = bytearray(0x40)
     headers[:2] = b"MZ"
     struct.pack_into("<I", headers, 0x3C, 0x40)
-    headers += b"PE\0\0" + struct.pack("<HHIIIHH", machine, 1, 0, 0, 0, len(optional), 0x102)
+    headers += b"PE\0\0" + struct.pack("<HHIIIHH", machine, 2, 0, 0, 0, len(optional), 0x102)
     headers += optional
     headers += struct.pack("<8sIIIIIIHHI", b".rsrc", len(body), SECTION_RVA, len(body), 0x200,
                            0, 0, 0, 0, 0x40000040)
+    headers += struct.pack("<8sIIIIIIHHI", b".text", len(code), text_rva, len(text), 0x200 + len(body),
+                           0, 0, 0, 0, 0x60000020)
     headers += bytes(0x200 - len(headers))
-    return bytes(headers + body) + overlay
+    return bytes(headers + body + text) + overlay
 
 
 def failures(image):
@@ -125,7 +134,7 @@ class CheckPeTest(unittest.TestCase):
     def test_well_formed_image_passes_every_check(self):
         results = check_pe.check(build_pe(), out=lambda line: None)
         self.assertEqual([r for r in results if not r[0]], [])
-        self.assertGreaterEqual(len(results), 14)
+        self.assertGreaterEqual(len(results), 15)
 
     def test_headers(self):
         for label, image, check in [
@@ -186,6 +195,18 @@ class CheckPeTest(unittest.TestCase):
             with self.subTest(label):
                 self.assertFailsOnly(build_pe(resources=resources), *checks)
 
+    def test_processor_instructions(self):
+        for label, instruction in [
+            ("SSE2 double arithmetic", "f20f58c1"),        # addsd %xmm1,%xmm0
+            ("SSE register zeroing", "0f57c0"),            # xorps %xmm0,%xmm0
+            ("SSE control register", "0fae10"),            # ldmxcsr (%eax)
+            ("SSE fence", "0faef8"),                       # sfence
+            ("MMX", "0fefc0"),                             # pxor %mm0,%mm0
+        ]:
+            with self.subTest(label):
+                code = PLAIN_CODE[:-1] + bytes.fromhex(instruction) + b"\xc3"
+                self.assertFailsOnly(build_pe(code=code), "processor instructions")
+
     def test_size_beside_the_pictures(self):
         picture_bytes = len(check_pe.PICTURES) * len(bitmap())
         image = build_pe()
@@ -202,8 +223,8 @@ class CheckPeTest(unittest.TestCase):
 
     def test_command_line(self):
         with tempfile.TemporaryDirectory() as d:
-            for image, code, summary in [(build_pe(), 0, "14 passed, 0 failed"),
-                                         (build_pe(subsystem=3), 1, "13 passed, 1 failed")]:
+            for image, code, summary in [(build_pe(), 0, "15 passed, 0 failed"),
+                                         (build_pe(subsystem=3), 1, "14 passed, 1 failed")]:
                 path = os.path.join(d, "koru-bench.exe")
                 with open(path, "wb") as f:
                     f.write(image)

@@ -86,6 +86,8 @@ desktop=$unpacked/usr/share/applications/$APP_ID.desktop
 metainfo=$unpacked/usr/share/metainfo/$APP_ID.metainfo.xml
 check "desktop entry valid" silent desktop-file-validate "$desktop"
 check "AppStream metadata valid" shown appstreamcli validate --no-net --no-color "$metainfo"
+check "AppStream metadata launches the packaged desktop entry" \
+    silent_unless_failing appstreamcli validate-tree --no-net --no-color "$unpacked"
 manual_version() { zcat "$unpacked/usr/share/man/man1/$PACKAGE.1.gz" | head -1 | grep -q "\"KORU BENCH $version\""; }
 check "package version is the project's ($version)" test "$(dpkg-deb -f "$deb" Version)" = "$version"
 check "AppStream release is the project's version" grep -q "<release version=\"$version\"" "$metainfo"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing KORU BENCH needs on Debian 12:
 # the native and cross toolchains, SDL2/FreeType/fontconfig, the Japanese
-# font, the picture renderer, Xvfb, a window manager and screenshot tools, and 32-bit Wine.
+# font, the picture renderer, Xvfb, a window manager and screenshot tools,
+# 32-bit Wine, and the tools that make and check the packages.
 # Idempotent: installs only what is missing. Run as root, or with sudo.
 set -euo pipefail
 
@@ -16,9 +17,10 @@ NATIVE_PACKAGES=(
     xvfb openbox x11-utils x11-apps imagemagick libx11-dev python3-numpy python3-pil python3-xlib
 )
 WINDOWS_PACKAGES=(g++-mingw-w64-i686 wine wine32:i386)
+PACKAGE_CHECK_PACKAGES=(dpkg-dev lintian desktop-file-utils appstream unzip)
 
 missing=()
-for package in "${NATIVE_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}"; do
+for package in "${NATIVE_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${PACKAGE_CHECK_PACKAGES[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
         missing+=("$package")
     fi

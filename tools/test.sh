@@ -2,7 +2,8 @@
 # The test command: installs what is missing, builds the Linux and the
 # Windows targets, and runs every test: the Linux ones natively and again
 # under AddressSanitizer + UndefinedBehaviorSanitizer and ThreadSanitizer,
-# the Windows ones under Wine, all on a virtual X display.
+# the Windows ones under Wine, all on a virtual X display; then makes and
+# checks the Debian package and the Windows .zip.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -45,3 +46,6 @@ WINEPREFIX="$PWD/build/windows/wineprefix" wineserver -p || true
 build/windows/wine-run cmd /c exit </dev/null >/dev/null 2>&1 || true
 trap 'WINEPREFIX="$PWD/build/windows/wineprefix" wineserver -k 2>/dev/null || true; kill "$VIRTUAL_DISPLAY_PID" 2>/dev/null || true' EXIT
 ctest --preset windows
+
+step "Packages: the .deb installed, run and purged; the .zip"
+tools/check_packages.sh

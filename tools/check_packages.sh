@@ -1,0 +1,163 @@
+#!/usr/bin/env bash
+# The package check, run by the test command after both builds: makes the
+# Debian package (build/linux) and the Windows .zip (build/windows), holds
+# them to lintian, desktop-file-validate and appstreamcli, installs the .deb
+# with apt, runs the installed program from its menu entry's command to its
+# results on a private X display, closes it, purges the package and looks
+# for anything it left behind; then checks what the .zip holds.
+# Works as root or, for another user, through sudo (install and purge only).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+ROOT=$PWD
+LINUX_BUILD=$ROOT/build/linux
+WINDOWS_BUILD=$ROOT/build/windows
+PACKAGE=koru-bench
+APP_ID=org.example.koru_bench
+began=$SECONDS
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+    SUDO="sudo env DEBIAN_FRONTEND=noninteractive"
+fi
+export DEBIAN_FRONTEND=noninteractive
+
+passed=0
+failed=0
+ok=true
+check() {  # check NAME COMMAND...: one named result, also left in $ok
+    local name=$1
+    shift
+    if "$@"; then
+        ok=true passed=$((passed + 1))
+        echo "PASS packages: $name"
+    else
+        ok=false failed=$((failed + 1))
+        echo "FAIL packages: $name"
+    fi
+}
+shown() {  # runs a command, its output indented; its status
+    local status=0
+    "$@" >"$work/output" 2>&1 || status=$?
+    sed 's/^/    /' "$work/output"
+    return "$status"
+}
+silent_unless_failing() {  # a command whose output matters only if it fails
+    "$@" >"$work/output" 2>&1 && return 0
+    sed 's/^/    /' "$work/output"
+    return 1
+}
+silent() {  # a command that must succeed without a word
+    shown "$@" && [ ! -s "$work/output" ]
+}
+
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$LINUX_BUILD/CMakeCache.txt")
+[ -n "$version" ] || { echo "packages: no Linux build in $LINUX_BUILD: build it first" >&2; exit 1; }
+deb=$LINUX_BUILD/${PACKAGE}_${version}_$(dpkg --print-architecture).deb
+zip=$WINDOWS_BUILD/$PACKAGE-$version-win32.zip
+
+is_installed() {
+    dpkg-query -W -f='${Status}' "$PACKAGE" 2>/dev/null | grep -q "ok installed"
+}
+if is_installed; then
+    echo "packages: $PACKAGE is installed on this machine; this check installs and purges it itself: remove it first (apt-get purge $PACKAGE)" >&2
+    exit 1
+fi
+
+work=$(mktemp -d)
+installed=false
+cleanup() {
+    if $installed; then
+        $SUDO apt-get purge -y -q "$PACKAGE" >/dev/null 2>&1 || true
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+echo "packages: building $(basename "$deb") and $(basename "$zip")"
+rm -f "$deb" "$zip"
+(cd "$LINUX_BUILD" && cpack -G DEB >"$work/cpack-deb.log" 2>&1) || { cat "$work/cpack-deb.log"; exit 1; }
+(cd "$WINDOWS_BUILD" && cpack -G ZIP >"$work/cpack-zip.log" 2>&1) || { cat "$work/cpack-zip.log"; exit 1; }
+
+# ---- What the .deb holds ---------------------------------------------------
+check "lintian reports no error or warning" shown lintian --fail-on error,warning "$deb"
+unpacked=$work/unpacked
+dpkg-deb -x "$deb" "$unpacked"
+desktop=$unpacked/usr/share/applications/$APP_ID.desktop
+metainfo=$unpacked/usr/share/metainfo/$APP_ID.metainfo.xml
+check "desktop entry valid" silent desktop-file-validate "$desktop"
+check "AppStream metadata valid" shown appstreamcli validate --no-net --no-color "$metainfo"
+check "AppStream metadata launches the packaged desktop entry" \
+    silent_unless_failing appstreamcli validate-tree --no-net --no-color "$unpacked"
+manual_version() { zcat "$unpacked/usr/share/man/man1/$PACKAGE.1.gz" | head -1 | grep -q "\"KORU BENCH $version\""; }
+check "package version is the project's ($version)" test "$(dpkg-deb -f "$deb" Version)" = "$version"
+check "AppStream release is the project's version" grep -q "<release version=\"$version\"" "$metainfo"
+check "manual page is of the project's version" manual_version
+check "run-time dependencies computed (SDL2 among them)" grep -q libsdl2-2.0-0 <<<"$(dpkg-deb -f "$deb" Depends)"
+check "Japanese font recommended" test "$(dpkg-deb -f "$deb" Recommends)" = fonts-ipafont-gothic
+check "icon rendered at 256 x 256" \
+    test "$(identify -format %wx%h "$unpacked/usr/share/icons/hicolor/256x256/apps/$APP_ID.png")" = 256x256
+
+# ---- Installed, run, purged -------------------------------------------------
+# apt reads the file as its own unprivileged user: a folder it can enter.
+chmod 755 "$work"
+cp "$deb" "$work/"
+mapfile -t package_files < <(dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|; s|/$||' | grep -v '^$')
+listed_before=()
+for path in "${package_files[@]}"; do
+    [ -e "$path" ] && listed_before+=("$path")
+done
+installed=true
+check "installs with apt, dependencies resolved" \
+    silent_unless_failing $SUDO apt-get install -y -q "$work/$(basename "$deb")"
+if $ok; then
+    mapfile -t package_files < <(dpkg -L "$PACKAGE")
+    check "dpkg lists the program and its desktop entry" \
+        test "$(printf '%s\n' "${package_files[@]}" | grep -cxE "/usr/bin/$PACKAGE|/usr/share/applications/$APP_ID.desktop")" -eq 2
+    check "koru-bench on PATH is the installed one" test "$(command -v "$PACKAGE")" = "/usr/bin/$PACKAGE"
+
+    # The menu's command, as a desktop runs it (it has no field codes to fill).
+    exec_line=$(sed -n 's/^Exec=//p' "/usr/share/applications/$APP_ID.desktop")
+    read -r -a command_words <<<"${exec_line//%[fFuUik]/}"
+    echo "packages: running the menu entry's command: ${command_words[*]}"
+    mkdir -p "$work/cache"
+    check "installed program runs to its results and closes with 0" \
+        env XDG_CACHE_HOME="$work/cache" /usr/bin/python3 tests/endtoend/run_endtoend.py \
+            --label installed --pictures "$LINUX_BUILD/resources/pictures" \
+            --scratch "$work/cache/$PACKAGE/tmp.dat" --out "$LINUX_BUILD/screenshots" \
+            --exit-limit 1 --close-during -- "${command_words[@]}"
+fi
+
+check "purged with apt" silent_unless_failing $SUDO apt-get purge -y -q "$PACKAGE"
+is_installed || installed=false
+left=()
+for path in "${package_files[@]}"; do
+    [ -e "$path" ] || [ -L "$path" ] || continue
+    # A folder shared with other packages (/usr/share/man, ...) stays.
+    if [ -d "$path" ] && [ ! -L "$path" ] && printf '%s\n' "${listed_before[@]}" | grep -qxF "$path"; then
+        continue
+    fi
+    left+=("$path")
+done
+check "nothing of the package left after purging" test ${#left[@]} -eq 0
+[ ${#left[@]} -eq 0 ] || printf '    left: %s\n' "${left[@]}"
+
+# ---- What the .zip holds ----------------------------------------------------
+top=$PACKAGE-$version-win32
+check "zip lists exactly koru-bench.exe, README.txt and LICENSE.txt in $top/" \
+    test "$(unzip -Z1 "$zip" | sort | tr '\n' ' ')" = "$top/LICENSE.txt $top/README.txt $top/koru-bench.exe "
+member() { unzip -p "$zip" "$top/$1"; }
+crlf_only() {  # every line of the member ends in CR LF
+    member "$1" >"$work/member"
+    [ -s "$work/member" ] && [ "$(grep -c $'\r$' "$work/member")" -eq "$(wc -l <"$work/member")" ] &&
+        [ "$(tail -c 2 "$work/member" | od -An -tx1 | tr -d ' ')" = "0d0a" ]
+}
+check "zip's koru-bench.exe is the Windows build's" cmp -s <(member koru-bench.exe) "$WINDOWS_BUILD/display/koru-bench.exe"
+check "README.txt has CRLF line ends" crlf_only README.txt
+check "README.txt names the version" grep -q "^KORU BENCH $version"$'\r'"\$" <(member README.txt | head -1)
+check "README.txt says where the scratch file goes" grep -qF 'C:\tmp.dat' <(member README.txt)
+check "LICENSE.txt is the project's licence" cmp -s <(member LICENSE.txt | tr -d '\r') LICENSE
+check "LICENSE.txt has CRLF line ends" crlf_only LICENSE.txt
+
+echo "packages: took $((SECONDS - began)) s"
+echo "packages: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -2,7 +2,8 @@
 # Installs what building, running and testing KORU BENCH needs on Debian 12:
 # the native and cross toolchains, SDL2/FreeType/fontconfig, the Japanese
 # font, the picture renderer, Xvfb, a window manager and screenshot tools,
-# 32-bit Wine, and the tools that make and check the packages.
+# 32-bit Wine, and the tools that make and check the packages; with
+# --measuring, also what tools/performance.sh uses.
 # Idempotent: installs only what is missing. Run as root, or with sudo.
 set -euo pipefail
 
@@ -18,9 +19,14 @@ NATIVE_PACKAGES=(
 )
 WINDOWS_PACKAGES=(g++-mingw-w64-i686 wine wine32:i386)
 PACKAGE_CHECK_PACKAGES=(dpkg-dev lintian desktop-file-utils appstream unzip)
+MEASURING_PACKAGES=()
+if [ "${1:-}" = --measuring ]; then
+    MEASURING_PACKAGES=(gdb)
+fi
 
 missing=()
-for package in "${NATIVE_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${PACKAGE_CHECK_PACKAGES[@]}"; do
+for package in "${NATIVE_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${PACKAGE_CHECK_PACKAGES[@]}" \
+               ${MEASURING_PACKAGES[@]+"${MEASURING_PACKAGES[@]}"}; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
         missing+=("$package")
     fi

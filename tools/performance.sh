@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
 # Measures KORU BENCH's performance figures and prints them against their
-# targets, on a private Xvfb display so that nothing else draws meanwhile:
+# targets, on a private X session so that nothing else draws meanwhile:
 #
-#   1. the engine loops (tools/loop_benchmark, Linux and under Wine), ours vs reference;
-#   2. the window thread's CPU time over a full run, and the screens composed;
-#   3. time from exec to the first paint (fonts cached), over several runs;
-#   4. peak resident memory of a full run;
-#   5. binary sizes and the pictures' share of them.
+#   1. the engine loops (tools/loop_benchmark, Linux and under Wine), ours vs
+#      the reference 32-bit loop;
+#   2. the figures of both builds on one processor (tools/run_figures,
+#      alternating, best of two each), how late each phase ends, and the
+#      figures with a processor hog beside them;
+#   3. a full run of the program: the window thread's and the ticker's CPU
+#      time, the wake-ups per second once the results show, peak memory;
+#   4. the screens composed in a run (a second run, under gdb);
+#   5. time from exec to the first paint, over several runs;
+#   6. binary sizes and the pictures' share of them.
 #
-#   tools/performance.sh          (about 3 min 30 s; brings the builds up to date first)
+#   tools/performance.sh          (about 6 min; brings the builds up to date first)
 #
 # Each program run is closed as a window manager would (WM_DELETE_WINDOW).
 set -euo pipefail
@@ -17,55 +22,41 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 PROGRAM=build/linux/display/koru-bench
-LOOP_BENCHMARK=build/linux/tools/loop_benchmark
 WINDOWS_EXE=build/windows/display/koru-bench.exe
+WINE_RUN=build/windows/wine-run
 PICTURES=build/linux/resources/pictures
 OUT=build/perf
 TITLE="KORU BENCH"
-RUN_SECONDS=18          # a full run is 15 s; the results screen follows at 15-16 s
+FIGURE_ROUNDS=2         # alternating runs of each build, the best of them counts
+RESULTS_AT=17           # seconds into a run: the results have shown by then
+WAKE_WINDOW=5           # seconds over which wake-ups are counted after that
 FIRST_PAINT_RUNS=5
 BMP_FILE_HEADER=14      # BITMAPFILEHEADER: not part of a Windows bitmap resource
-PYTHON=/usr/bin/python3  # the system one, which has python3-xlib
 
-# ---- tools -----------------------------------------------------------------
-
-missing=()
-for pair in Xvfb:xvfb gdb:gdb cc:gcc strip:binutils python3:python3; do
-    command -v "${pair%%:*}" >/dev/null || missing+=("${pair#*:}")
-done
-"$PYTHON" -c 'import Xlib' 2>/dev/null || missing+=(python3-xlib)
-if ((${#missing[@]})); then
-    sudo=""; [[ $(id -u) == 0 ]] || sudo=sudo
-    $sudo apt-get install -y --no-install-recommends "${missing[@]}" >/dev/null
-fi
-
-# Always brought up to date, so the figures are for the current source.
-cmake --preset linux >/dev/null && cmake --build --preset linux --target koru-bench loop_benchmark >/dev/null
-if command -v i686-w64-mingw32-g++ >/dev/null; then
-    cmake --preset windows >/dev/null && cmake --build --preset windows --target koru-bench loop_benchmark >/dev/null || true
+if [[ ${1:-} != --in-session ]]; then
+    tools/install-deps.sh --measuring >&2
+    # Always brought up to date, so the figures are for the current source.
+    cmake --preset linux >/dev/null
+    cmake --build --preset linux --target koru-bench loop_benchmark run_figures >/dev/null
+    tools/setup-wine.sh "$root/build/windows/wineprefix" >/dev/null
+    cmake --preset windows >/dev/null
+    cmake --build --preset windows --target koru-bench loop_benchmark run_figures >/dev/null
+    exec tools/xsession.py run -- "$0" --in-session
 fi
 
 mkdir -p "$OUT"
 cc -O2 -Wall -shared -fPIC -o "$OUT/first_paint.so" tools/perf/first_paint.c -ldl
 cc -O2 -Wall -o "$OUT/exec_timed" tools/perf/exec_timed.c
 
-# ---- private display ---------------------------------------------------------
-
-number=150
-while [[ -e /tmp/.X11-unix/X$number || -e /tmp/.X$number-lock ]]; do number=$((number + 1)); done
-DISPLAY_NAME=":$number"
-Xvfb "$DISPLAY_NAME" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
+window() { tools/xsession.py "$1" "$TITLE" "${@:2}"; }
 program_pid=""
+hog_pid=""
 cleanup() {
     [[ -n $program_pid ]] && kill -KILL "$program_pid" 2>/dev/null
-    kill "$xvfb_pid" 2>/dev/null
+    [[ -n $hog_pid ]] && kill -KILL "$hog_pid" 2>/dev/null
     wait 2>/dev/null || true
 }
 trap cleanup EXIT
-"$PYTHON" tools/perf/x_window.py ready "$DISPLAY_NAME" 10
-
-window() { "$PYTHON" tools/perf/x_window.py "$1" "$DISPLAY_NAME" "$TITLE" "${@:2}"; }
 
 # Closes the window politely and waits for the process; kills it if it hangs.
 close_program() {
@@ -82,11 +73,13 @@ close_program() {
 now() { date +%s.%N; }
 elapsed() { awk -v a="$1" -v b="$(now)" 'BEGIN { print b - a }'; }
 sleep_until() { local rest; rest=$(awk -v a="$1" -v s="$2" -v b="$(now)" 'BEGIN { r = a + s - b; print (r > 0 ? r : 0) }'); sleep "$rest"; }
+calc() { awk "BEGIN { printf \"$1\", $2 }"; }
 
 # ---- machine ---------------------------------------------------------------
 
 cpu_model=$(grep -m1 '^model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
 clocksource=$(cat /sys/devices/system/clocksource/clocksource0/current_clocksource 2>/dev/null || echo unknown)
+core=$(( $(nproc) - 1 ))  # the processor the figures are measured on
 load_start=$(cut -d' ' -f1-3 /proc/loadavg)
 echo "== machine"
 echo "cpus $(nproc), $cpu_model, kernel $(uname -r), clock source $clocksource"
@@ -95,91 +88,113 @@ echo
 
 # ---- 1. engine loops -----------------------------------------------------------
 
-echo "== 1. engine loops ($LOOP_BENCHMARK, about 75 s)"
-loops=$("$LOOP_BENCHMARK")
+echo "== 1. engine loops (loop_benchmark, about 75 s a build)"
+ratio_of() { awk -v phase="$1" '$1 == phase { print $NF }'; }
+loops=$(build/linux/tools/loop_benchmark 2>/dev/null)
 echo "$loops"
-int_ratio=$(awk '$1 == "integer" { print $NF }' <<<"$loops")
-real_ratio=$(awk '$1 == "floating-point" { print $NF }' <<<"$loops")
-# The Windows build's loops under Wine, where the tick read costs far less
-# and the loop itself is most of what is measured.
-win_int_ratio="" win_real_ratio=""
-if [[ -x build/windows/wine-run && -f build/windows/tools/loop_benchmark.exe && -f build/windows/wineprefix/system.reg ]]; then
-    echo "-- the Windows build under Wine (about 75 s)"
-    win_loops=$(build/windows/wine-run build/windows/tools/loop_benchmark.exe 2>/dev/null | tr -d '\r')
-    echo "$win_loops"
-    win_int_ratio=$(awk '$1 == "integer" { print $NF }' <<<"$win_loops")
-    win_real_ratio=$(awk '$1 == "floating-point" { print $NF }' <<<"$win_loops")
-fi
+int_ratio=$(ratio_of integer <<<"$loops")
+real_ratio=$(ratio_of floating-point <<<"$loops")
+echo "-- the Windows build under Wine"
+win_loops=$("$WINE_RUN" build/windows/tools/loop_benchmark.exe 2>/dev/null | tr -d '\r')
+echo "$win_loops"
+win_int_ratio=$(ratio_of integer <<<"$win_loops")
+win_real_ratio=$(ratio_of floating-point <<<"$win_loops")
 echo
 
-# ---- 2 + 4. full run: window thread CPU time, peak memory ----------------------
+# ---- 2. figures of both builds ------------------------------------------------
 
-echo "== 2/4. full run (${RUN_SECONDS} s): window thread CPU time, peak resident memory"
+echo "== 2. figures on processor $core: Linux and Windows alternating, best of $FIGURE_ROUNDS; then beside a hog"
+figure() { awk -v name="$1" '$1 == "figures" { for (i = 2; i <= NF; i++) if (split($i, kv, "=") == 2 && kv[1] == name) print kv[2] }'; }
+lateness() { awk '$1 == "phase" { m = $8; if ($10 > m) m = $10; if ($12 > m) m = $12; print m }'; }
+run_linux() { taskset -c "$core" build/linux/tools/run_figures; }
+run_windows() { taskset -c "$core" "$WINE_RUN" build/windows/tools/run_figures.exe 2>/dev/null | tr -d '\r'; }
+best() { sort -n | tail -n 1; }
+linux_runs="" windows_runs=""
+for round in $(seq "$FIGURE_ROUNDS"); do
+    out=$(run_linux); echo "linux   $round: $(head -n 1 <<<"$out")"; linux_runs+="$out"$'\n'
+    out=$(run_windows); echo "windows $round: $(head -n 1 <<<"$out")"; windows_runs+="$out"$'\n'
+done
+linux_cpu=$(figure CPU <<<"$linux_runs" | best); linux_fpu=$(figure FPU <<<"$linux_runs" | best)
+windows_cpu=$(figure CPU <<<"$windows_runs" | best); windows_fpu=$(figure FPU <<<"$windows_runs" | best)
+cpu_ratio=$(calc "%.3f" "$linux_cpu / $windows_cpu")
+fpu_ratio=$(calc "%.3f" "$linux_fpu / $windows_fpu")
+late_ms=$(lateness <<<"$linux_runs" | best)
+echo "best: Linux CPU=$linux_cpu FPU=$linux_fpu, Windows CPU=$windows_cpu FPU=$windows_fpu;" \
+     "Linux/Windows CPU $cpu_ratio, FPU $fpu_ratio"
+echo "phase ends after their deadlines, Linux (ms):"
+grep '^phase' <<<"$linux_runs" | sed 's/^/  /'
+# A second busy thread on the same processor: a fair scheduler gives the
+# worker half the time, so the figures should halve, no more, no less.
+taskset -c "$core" sh -c 'while :; do :; done' &
+hog_pid=$!
+hogged=$(run_linux)
+kill "$hog_pid"; wait "$hog_pid" 2>/dev/null || true; hog_pid=""
+echo "beside a hog: $hogged" | head -n 2
+hog_cpu=$(calc "%.2f" "$(figure CPU <<<"$hogged") / $linux_cpu")
+hog_fpu=$(calc "%.2f" "$(figure FPU <<<"$hogged") / $linux_fpu")
+hog_late=$(lateness <<<"$hogged")
+echo "figures beside a hog / alone: CPU $hog_cpu, FPU $hog_fpu; phases ended up to $hog_late ms late"
+echo
+
+# ---- 3. full run: CPU time by thread, wake-ups after the run, peak memory -----
+
+echo "== 3. full run: CPU time by thread, wake-ups per second once the results show, peak memory"
 ticks=$(getconf CLK_TCK)
-on_cpu_ms() { awk '{ printf "%.1f", $1 / 1e6 }' "/proc/$1/task/$1/schedstat"; }
+on_cpu_ms() { awk '{ printf "%.1f", $1 / 1e6 }' "$1/schedstat"; }
+switches() {  # voluntary context switches of every thread: each is a wake-up to come
+    cat /proc/"$1"/task/*/status 2>/dev/null | awk '/^voluntary_ctxt_switches/ { n += $2 } END { print n }'
+}
 started=$(now)
-DISPLAY=$DISPLAY_NAME "$PROGRAM" &
+"$PROGRAM" &
 program_pid=$!
 window wait 30 || echo "window did not show"
-startup_ms=$(on_cpu_ms "$program_pid")
+startup_ms=$(on_cpu_ms "/proc/$program_pid/task/$program_pid")
 startup_at=$(elapsed "$started")
-sleep_until "$started" "$RUN_SECONDS"
+sleep_until "$started" "$RESULTS_AT"
+wakes_before=$(switches "$program_pid")
+sleep "$WAKE_WINDOW"
+wakes_after=$(switches "$program_pid")
+wakes_per_second=$(calc "%.1f" "($wakes_after - $wakes_before) / $WAKE_WINDOW")
 # Just before closing: every thread's times (the worker has ended by now),
 # then the memory high-water mark.
-main_ns=""
-main_ticks_ms=0
-thread_lines=""
+main_ms="" ticker_ms=""
 for task in /proc/$program_pid/task/*; do
     tid=${task##*/}
-    # Fields 14 and 15, counted after "(comm) " since comm may hold spaces.
-    read -r utime stime < <(sed 's/.*) //' "$task/stat" | awk '{ print $12, $13 }')
-    ns=$(cut -d' ' -f1 "$task/schedstat" 2>/dev/null || echo "")
     comm=$(<"$task/comm")
-    ms_ticks=$(( (utime + stime) * 1000 / ticks ))
-    ms_exact=$([[ -n $ns ]] && awk -v n="$ns" 'BEGIN { printf "%.1f", n / 1e6 }' || echo "?")
-    role=$([[ $tid == "$program_pid" ]] && echo "window thread" || echo "other thread")
-    wakeups=$(awk '/^voluntary_ctxt_switches/ { print $2 }' "$task/status")
-    thread_lines+="  tid $tid ($comm, $role): utime+stime $utime+$stime ticks = $ms_ticks ms;"
-    thread_lines+=" on-CPU (schedstat) $ms_exact ms; $wakeups voluntary switches"$'\n'
-    if [[ $tid == "$program_pid" ]]; then
-        main_ticks_ms=$ms_ticks
-        main_ns=$ns
-    fi
+    ms=$(on_cpu_ms "$task")
+    wakes=$(awk '/^voluntary_ctxt_switches/ { print $2 }' "$task/status")
+    echo "  tid $tid ($comm): on-CPU $ms ms; $wakes voluntary switches"
+    [[ $tid == "$program_pid" ]] && main_ms=$ms
+    [[ $comm == koru-ticker ]] && ticker_ms=$ms
 done
 memory=$(awk '/^(VmHWM|VmRSS|RssAnon|RssFile|RssShmem)/ { printf "%s %s kB  ", $1, $2 }' /proc/$program_pid/status)
 hwm_kb=$(awk '/^VmHWM/ { print $2 }' /proc/$program_pid/status)
 ran=$(elapsed "$started")
 close_program "$program_pid"
 program_pid=""
-printf '%s' "$thread_lines"
-# schedstat is in ns; the tick count only has 1/CLK_TCK s resolution.
-if [[ -n $main_ns ]]; then
-    main_ms=$(awk -v n="$main_ns" 'BEGIN { printf "%.1f", n / 1e6 }')
-else
-    main_ms=$main_ticks_ms
-fi
-after_ms=$(awk -v a="$main_ms" -v b="$startup_ms" -v t="$ran" -v s="$startup_at" \
-    'BEGIN { printf "%.1f ms, %.2f ms/s", a - b, (a - b) / (t - s) }')
-echo "  window thread: $startup_ms ms on CPU by the time the window showed (${startup_at} s), then $after_ms"
+ticker_share=$(calc "%.2f" "${ticker_ms:-0} / 15000 * 100")
+echo "  window thread: $startup_ms ms on CPU by the time the window showed (${startup_at} s), $main_ms ms in all"
+echo "  ticker: ${ticker_ms:-none} ms on CPU over the 15 s run (${ticker_share} %); it sleeps once the run is over"
+echo "  wake-ups once the results show ($RESULTS_AT to $((RESULTS_AT + WAKE_WINDOW)) s): $wakes_per_second a second"
 echo "  reading taken at ${ran} s; $memory"
 echo
 
-# ---- 2. screens composed (separate run under gdb) -------------------------------
+# ---- 4. screens composed (separate run under gdb) -------------------------------
 
-echo "== 2. screens composed (a second full run under gdb, counting breakpoints)"
+echo "== 4. screens composed (a second full run under gdb, counting breakpoints)"
 symbols=$(nm -C "$PROGRAM")
 for symbol in ComposeFirstPaintScreen ComposeCountdownScreen ComposeResultsScreen; do
     grep -q " $symbol(" <<<"$symbols" || echo "  warning: $symbol not found in $PROGRAM"
 done
 rm -f "$OUT/presents.txt"
 started=$(now)
-DISPLAY=$DISPLAY_NAME gdb -q -batch \
+gdb -q -batch \
     -ex "set environment LD_PRELOAD=$root/$OUT/first_paint.so" \
     -ex "set environment KORU_PERF_PRESENTS=$root/$OUT/presents.txt" \
     -x tools/perf/count_screens.gdb --args "$PROGRAM" >"$OUT/gdb.log" 2>&1 &
 program_pid=$!
 window wait 60 || echo "window did not show"
-sleep_until "$started" "$RUN_SECONDS"
+sleep_until "$started" "$RESULTS_AT"
 close_program "$program_pid"
 program_pid=""
 # Seconds from the first paint; the run proper ends with the first results
@@ -192,18 +207,18 @@ read -r n_first n_countdown n_results screens later < <(awk '
 ' "$OUT/screens.txt")
 read -r _ presents present_cpu_ms 2>/dev/null < "$OUT/presents.txt" || { presents="?"; present_cpu_ms="?"; }
 echo "  composed at (s from the first paint): $(awk '{ printf "%s%s %s", sep, substr($1, 1, 1), $2; sep = ", " }' "$OUT/screens.txt")"
-echo "  first paint $n_first, countdown $n_countdown, results $n_results in ${RUN_SECONDS} s;" \
+echo "  first paint $n_first, countdown $n_countdown, results $n_results in ${RESULTS_AT} s;" \
      "$screens up to and including the first results screen, $later results recomposed after it"
 echo "  window presents (SDL_UpdateWindowSurfaceRects): $presents, $present_cpu_ms ms CPU inside them"
 echo
 
-# ---- 3. start to first paint -----------------------------------------------------
+# ---- 5. start to first paint -----------------------------------------------------
 
-echo "== 3. exec to first paint (1 warm-up run, then $FIRST_PAINT_RUNS)"
+echo "== 5. exec to first paint (1 warm-up run, then $FIRST_PAINT_RUNS)"
 first_paints=()
 for run in $(seq 0 "$FIRST_PAINT_RUNS"); do
     rm -f "$OUT/first_paint.txt"
-    DISPLAY=$DISPLAY_NAME KORU_PERF_OUT=$root/$OUT/first_paint.txt LD_PRELOAD=$root/$OUT/first_paint.so \
+    KORU_PERF_OUT=$root/$OUT/first_paint.txt LD_PRELOAD=$root/$OUT/first_paint.so \
         "$OUT/exec_timed" "$PROGRAM" &
     program_pid=$!
     for _ in $(seq 1500); do
@@ -227,9 +242,9 @@ read -r fp_min fp_median fp_max < <(printf '%s\n' "${first_paints[@]}" | sort -g
 echo "  min / median / max: $fp_min / $fp_median / $fp_max ms"
 echo
 
-# ---- 5. sizes ------------------------------------------------------------------
+# ---- 6. sizes ------------------------------------------------------------------
 
-echo "== 5. sizes"
+echo "== 6. sizes"
 strip -o "$OUT/koru-bench.stripped" "$PROGRAM"
 linux_size=$(stat -c %s "$PROGRAM")
 stripped_size=$(stat -c %s "$OUT/koru-bench.stripped")
@@ -239,47 +254,44 @@ for bmp in "$PICTURES"/*.bmp; do
     picture_files=$((picture_files + size))
     picture_resources=$((picture_resources + size - BMP_FILE_HEADER))
 done
-share() { awk -v p="$1" -v t="$2" 'BEGIN { printf "%.1f%%", 100 * p / t }'; }
+share() { calc "%.1f%%" "100 * $1 / $2"; }
+windows_size=$(stat -c %s "$WINDOWS_EXE")
 echo "  pictures: $(ls "$PICTURES"/*.bmp | wc -l) files, $picture_resources bytes as bitmap resources" \
      "($picture_files as .bmp files, which is how the Linux build embeds them)"
 echo "  Linux binary: $linux_size bytes unstripped, pictures $(share "$picture_files" "$linux_size");" \
      "$stripped_size bytes stripped, pictures $(share "$picture_files" "$stripped_size")"
-if [[ -f $WINDOWS_EXE ]]; then
-    windows_size=$(stat -c %s "$WINDOWS_EXE")
-    echo "  Windows executable: $windows_size bytes, pictures $(share "$picture_resources" "$windows_size")"
-else
-    windows_size=""
-    echo "  Windows executable: not built"
-fi
+echo "  Windows executable: $windows_size bytes, pictures $(share "$picture_resources" "$windows_size")"
 echo
 
 # ---- summary ---------------------------------------------------------------------
 
 verdict() { awk "BEGIN { exit !($1) }" && echo PASS || echo MISS; }
+row() { printf '%-44s %-26s %-16s %s\n' "$@"; }
 load_end=$(cut -d' ' -f1-3 /proc/loadavg)
-hwm_mb=$(awk -v k="$hwm_kb" 'BEGIN { printf "%.1f", k * 1024 / 1e6 }')
+hwm_mb=$(calc "%.1f" "$hwm_kb * 1024 / 1e6")
 echo "== summary ($(date -u '+%Y-%m-%d %H:%M UTC'); load average start $load_start, end $load_end)"
 echo "machine: $(nproc) cpus, $cpu_model, kernel $(uname -r), clock source $clocksource"
-printf '%-40s %-22s %-16s %s\n' figure value target result
-printf '%-40s %-22s %-16s %s\n' "integer loop rate, ours/reference" "$int_ratio" ">= 0.97" \
-    "$(verdict "$int_ratio >= 0.97")"
-printf '%-40s %-22s %-16s %s\n' "floating-point loop rate, ours/reference" "$real_ratio" ">= 0.97" \
-    "$(verdict "$real_ratio >= 0.97")"
-if [[ -n $win_int_ratio && -n $win_real_ratio ]]; then
-    printf '%-40s %-22s %-16s %s\n' "Wine: integer loop rate, ours/reference" "$win_int_ratio" ">= 0.97" \
-        "$(verdict "$win_int_ratio >= 0.97")"
-    printf '%-40s %-22s %-16s %s\n' "Wine: floating-point loop rate" "$win_real_ratio" ">= 0.97" \
-        "$(verdict "$win_real_ratio >= 0.97")"
-fi
-printf '%-40s %-22s %-16s %s\n' "window thread CPU time, full run" "$main_ms ms" "< 150 ms (1%)" \
-    "$(verdict "$main_ms < 150")"
-printf '%-40s %-22s %-16s %s\n' "screens composed, 15 s run" "$screens (+$later after)" "16 to 17" \
+row figure value target result
+row "Linux: integer loop, ours/reference" "$int_ratio" ">= 0.97" "$(verdict "$int_ratio >= 0.97")"
+row "Linux: floating-point loop, ours/reference" "$real_ratio" ">= 0.97" "$(verdict "$real_ratio >= 0.97")"
+row "Wine: integer loop, ours/reference" "$win_int_ratio" ">= 0.97" "$(verdict "$win_int_ratio >= 0.97")"
+row "Wine: floating-point loop, ours/reference" "$win_real_ratio" ">= 0.97" "$(verdict "$win_real_ratio >= 0.97")"
+row "CPU figure, Linux/Windows" "$cpu_ratio ($linux_cpu/$windows_cpu)" "0.85 to 1.15" \
+    "$(verdict "$cpu_ratio >= 0.85 && $cpu_ratio <= 1.15")"
+row "FPU figure, Linux/Windows" "$fpu_ratio ($linux_fpu/$windows_fpu)" "0.85 to 1.15" \
+    "$(verdict "$fpu_ratio >= 0.85 && $fpu_ratio <= 1.15")"
+row "Linux phase end after deadline, worst" "$late_ms ms" "< 20 ms" "$(verdict "$late_ms < 20")"
+row "figures beside a hog / alone (CPU, FPU)" "$hog_cpu, $hog_fpu" "about 0.5" \
+    "$(verdict "$hog_cpu >= 0.4 && $hog_cpu <= 0.6 && $hog_fpu >= 0.4 && $hog_fpu <= 0.6")"
+row "ticker CPU time over the run" "${ticker_ms:-none} ms (${ticker_share} %)" "< 1 %" \
+    "$(verdict "$ticker_share < 1")"
+row "wake-ups a second once the results show" "$wakes_per_second" "<= 15" "$(verdict "$wakes_per_second <= 15")"
+row "window thread CPU time, full run" "$main_ms ms" "< 150 ms (1%)" "$(verdict "$main_ms < 150")"
+row "screens composed, 15 s run" "$screens (+$later after)" "16 to 17" \
     "$(verdict "$screens >= 16 && $screens <= 17")"
-printf '%-40s %-22s %-16s %s\n' "exec to first paint, median of $FIRST_PAINT_RUNS" "$fp_median ms (max $fp_max)" "< 100 ms" \
+row "exec to first paint, median of $FIRST_PAINT_RUNS" "$fp_median ms (max $fp_max)" "< 100 ms" \
     "$(verdict "$fp_median < 100")"
-printf '%-40s %-22s %-16s %s\n' "peak resident memory (VmHWM)" "$hwm_mb MB ($hwm_kb kB)" "< 40 MB" \
-    "$(verdict "$hwm_kb * 1024 < 40e6")"
-printf '%-40s %-22s %-16s %s\n' "Linux binary, unstripped / stripped" "$linux_size / $stripped_size B" "-" \
+row "peak resident memory (VmHWM)" "$hwm_mb MB ($hwm_kb kB)" "< 40 MB" "$(verdict "$hwm_kb * 1024 < 40e6")"
+row "Linux binary, unstripped / stripped" "$linux_size / $stripped_size B" "-" \
     "pictures $(share "$picture_files" "$linux_size") / $(share "$picture_files" "$stripped_size")"
-printf '%-40s %-22s %-16s %s\n' "Windows executable" "${windows_size:-not built} B" "-" \
-    "$([[ -n $windows_size ]] && echo "pictures $(share "$picture_resources" "$windows_size")")"
+row "Windows executable" "$windows_size B" "-" "pictures $(share "$picture_resources" "$windows_size")"

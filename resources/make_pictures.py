@@ -4,13 +4,14 @@
     python3 resources/make_pictures.py OUTDIR
 
 writes OUTDIR/BG_BMP.bmp and OUTDIR/BG0_BMP.bmp .. BG5_BMP.bmp from the SVG
-sources in resources/pictures/. Each SVG is rendered by rsvg-convert to PNG;
-the PNG is decoded here and rewritten as a 640x480, 24-bit, bottom-up BMP,
-the form the executable embeds as bitmap resources. Python standard library
-only, so the build needs nothing beyond rsvg-convert and the IPA Gothic font.
-The output depends only on the sources and the renderer: no timestamps.
+sources in resources/pictures/. Each SVG is rendered by rsvg-convert to PNG,
+read with Pillow and rewritten as a 640x480, 24-bit, bottom-up BMP, the form
+the executable embeds as bitmap resources. The build needs rsvg-convert, the
+IPA Gothic font and Pillow (python3-pil). The output depends only on the
+sources and the renderer: no timestamps.
 """
 
+import io
 import os
 import re
 import shutil
@@ -18,7 +19,8 @@ import struct
 import subprocess
 import sys
 import tempfile
-import zlib
+
+from PIL import Image
 
 WIDTH = 640
 HEIGHT = 480
@@ -80,96 +82,22 @@ def render_png(svg_path):
     return proc.stdout
 
 
-def _paeth(a, b, c):
-    p = a + b - c
-    pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
-    if pa <= pb and pa <= pc:
-        return a
-    return b if pb <= pc else c
-
-
 def decode_png(data):
-    """Return (width, height, rows of RGB bytes) for an 8-bit RGB/RGBA PNG.
-
-    Transparent pixels are composited onto white, since a BMP has no alpha.
-    """
-    if data[:8] != b"\x89PNG\r\n\x1a\n":
-        raise PictureError("renderer output is not a PNG")
-    pos = 8
-    header = None
-    idat = []
-    while pos < len(data):
-        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
-        body = data[pos + 8:pos + 8 + length]
-        pos += 12 + length
-        if kind == b"IHDR":
-            header = struct.unpack(">IIBBBBB", body)
-        elif kind == b"IDAT":
-            idat.append(body)
-        elif kind == b"IEND":
-            break
-    if header is None:
-        raise PictureError("PNG without IHDR")
-    width, height, depth, colour, _, _, interlace = header
-    if depth != 8 or colour not in (2, 6) or interlace != 0:
-        raise PictureError("unsupported PNG (bit depth %d, colour type %d, "
-                           "interlace %d)" % (depth, colour, interlace))
-    bpp = 4 if colour == 6 else 3
-    stride = width * bpp
-    raw = zlib.decompress(b"".join(idat))
-    if len(raw) != (stride + 1) * height:
-        raise PictureError("PNG data is %d bytes, expected %d"
-                           % (len(raw), (stride + 1) * height))
-
-    rows = []
-    prev = bytearray(stride)
-    for y in range(height):
-        start = y * (stride + 1)
-        kind = raw[start]
-        line = bytearray(raw[start + 1:start + 1 + stride])
-        if kind == 1:
-            for i in range(bpp, stride):
-                line[i] = (line[i] + line[i - bpp]) & 0xFF
-        elif kind == 2:
-            line = bytearray((a + b) & 0xFF for a, b in zip(line, prev))
-        elif kind == 3:
-            for i in range(stride):
-                left = line[i - bpp] if i >= bpp else 0
-                line[i] = (line[i] + ((left + prev[i]) >> 1)) & 0xFF
-        elif kind == 4:
-            for i in range(stride):
-                if i >= bpp:
-                    line[i] = (line[i] + _paeth(line[i - bpp], prev[i],
-                                                prev[i - bpp])) & 0xFF
-                else:
-                    line[i] = (line[i] + prev[i]) & 0xFF
-        elif kind != 0:
-            raise PictureError("bad PNG filter type %d in row %d" % (kind, y))
-        prev = line
-        if bpp == 3:
-            rows.append(bytes(line))
-            continue
-        rgb = bytearray(width * 3)
-        for x in range(width):
-            r, g, b, a = line[4 * x:4 * x + 4]
-            if a != 255:
-                # PNG stores straight (not premultiplied) alpha.
-                r = (r * a + 255 * (255 - a) + 127) // 255
-                g = (g * a + 255 * (255 - a) + 127) // 255
-                b = (b * a + 255 * (255 - a) + 127) // 255
-            rgb[3 * x:3 * x + 3] = bytes((r, g, b))
-        rows.append(bytes(rgb))
-    return width, height, rows
+    """The rendered PNG as an RGB image; transparent pixels are composited
+    onto white, since a BMP has no alpha."""
+    try:
+        image = Image.open(io.BytesIO(data))
+        image.load()
+    except (OSError, SyntaxError) as e:  # what Pillow raises for bad images
+        raise PictureError("renderer output is not a readable PNG: %s" % e)
+    white = Image.new("RGBA", image.size, (255, 255, 255, 255))
+    return Image.alpha_composite(white, image.convert("RGBA")).convert("RGB")
 
 
-def bmp_bytes(rows, trailing):
-    """A 24-bit BI_RGB bottom-up BMP file for 640x480 rows of RGB bytes."""
-    pixels = bytearray()
-    for row in reversed(rows):
-        bgr = bytearray(row)
-        bgr[0::3], bgr[2::3] = row[2::3], row[0::3]
-        pixels += bgr
-    pixels += bytes(trailing)
+def bmp_bytes(image, trailing):
+    """A 24-bit BI_RGB bottom-up BMP file of a 640x480 RGB image, with
+    `trailing` zero bytes after the pixel rows."""
+    pixels = image.transpose(Image.Transpose.FLIP_TOP_BOTTOM).tobytes("raw", "BGR") + bytes(trailing)
     image_size = len(pixels)
     info = struct.pack("<IiiHHIIiiII", 40, WIDTH, HEIGHT, 1, 24, 0,
                        image_size, 0, 0, 0, 0)
@@ -193,11 +121,11 @@ def make_all(out_dir):
             svg_path = os.path.join(work, name + ".svg")
             with open(svg_path, "w", encoding="utf-8") as f:
                 f.write(text)
-            width, height, rows = decode_png(render_png(svg_path))
-            if (width, height) != (WIDTH, HEIGHT):
+            image = decode_png(render_png(svg_path))
+            if image.size != (WIDTH, HEIGHT):
                 raise PictureError("%s rendered at %dx%d, expected %dx%d"
-                                   % (name, width, height, WIDTH, HEIGHT))
-            data = bmp_bytes(rows, trailing)
+                                   % ((name,) + image.size + (WIDTH, HEIGHT)))
+            data = bmp_bytes(image, trailing)
             expected = 14 + 40 + PIXEL_BYTES + trailing
             if len(data) != expected:
                 raise PictureError("%s is %d bytes, expected %d"

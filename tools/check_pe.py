@@ -4,7 +4,10 @@ importing only system DLLs and XP-era functions, whose resources are the seven
 background pictures and our manifest and nothing else, and whose code runs on
 processors without SSE.
 
-Usage: check_pe.py [-v] koru-bench.exe   (-v also lists every import)
+Usage: check_pe.py [-v] [--imports LIST] koru-bench.exe
+  -v        also lists every import
+  --imports the reviewed imports ("dll function" a line, # comments): any
+            import not in it, or listed but gone, fails the check
 Exits 0 when every check passes. Standard library only, plus the cross
 toolchain's objdump (i686-w64-mingw32-objdump) to read the code.
 """
@@ -127,6 +130,17 @@ def sse_instructions(data):
         if SSE_REGISTER.search(text) or mnemonic in SSE_WITHOUT_REGISTERS:
             found[mnemonic] += 1
     return found
+
+
+def read_import_list(text):
+    """{(dll in lower case, function), ...} from the reviewed list's text."""
+    entries = set()
+    for line in text.splitlines():
+        line = line.split("#", 1)[0].strip()
+        if line:
+            dll, function = line.split()
+            entries.add((dll.lower(), function))
+    return entries
 
 
 def not_on_xp(dll, name):
@@ -292,8 +306,9 @@ def _manifest_problem(data):
     return None
 
 
-def check(data, verbose=False, out=print):
-    """Runs every check on the image bytes; returns [(ok, name, expected, got), ...]."""
+def check(data, verbose=False, out=print, reviewed_imports=None):
+    """Runs every check on the image bytes (and, given the reviewed list, on
+    the imports against it); returns [(ok, name, expected, got), ...]."""
     results = []
 
     def report(ok, name, expected, got):
@@ -329,6 +344,15 @@ def check(data, verbose=False, out=print):
     report(not missing, "imported functions", "all present on Windows XP",
            ", ".join(missing) if missing else
            f"{sum(len(names) for _, names in imports)} functions")
+    if reviewed_imports is not None:
+        imported = {(dll.lower(), name) for dll, names in imports for name in names}
+        new = sorted(imported - reviewed_imports)
+        gone = sorted(reviewed_imports - imported)
+        report(not new and not gone, "imports as reviewed", "exactly the reviewed list",
+               "; ".join(part for part in (
+                   "new: " + ", ".join(f"{d}!{n}" for d, n in new) if new else "",
+                   "gone: " + ", ".join(f"{d}!{n}" for d, n in gone) if gone else "") if part)
+               or f"{len(imported)} as listed")
     report(pe.dirs[13][1] == 0, "delay-loaded imports", "none",
            f"{pe.dirs[13][1]} bytes of descriptors" if pe.dirs[13][1] else "none")
     if pe.machine == I386:  # another machine's code has failed already
@@ -378,13 +402,18 @@ def check(data, verbose=False, out=print):
 
 def main(argv):
     args = [a for a in argv[1:] if a != "-v"]
+    reviewed = None
+    if len(args) == 3 and args[0] == "--imports":
+        with open(args[1], encoding="utf-8") as f:
+            reviewed = read_import_list(f.read())
+        args = args[2:]
     if len(args) != 1:
         print(__doc__.strip(), file=sys.stderr)
         return 2
     with open(args[0], "rb") as f:
         data = f.read()
     print(args[0])
-    results = check(data, verbose="-v" in argv)
+    results = check(data, verbose="-v" in argv, reviewed_imports=reviewed)
     for ok, name, expected, got in results:
         print(f"{'PASS' if ok else 'FAIL'} {name}: expected {expected}; got {got}")
     failed = sum(not ok for ok, *_ in results)

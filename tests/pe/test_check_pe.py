@@ -195,6 +195,19 @@ class CheckPeTest(unittest.TestCase):
             with self.subTest(label):
                 self.assertFailsOnly(build_pe(resources=resources), *checks)
 
+    def test_imports_against_the_reviewed_list(self):
+        reviewed = check_pe.read_import_list(
+            "# reviewed\nkernel32.dll GetTickCount\nKERNEL32.DLL Sleep  # the worker\nuser32.dll ShowWindow\n")
+        image = build_pe()
+
+        def failed(imports_list):
+            return {name for ok, name, _, _ in check_pe.check(image, out=lambda line: None,
+                                                                reviewed_imports=imports_list) if not ok}
+        self.assertEqual(failed(reviewed), set())
+        self.assertEqual(failed(reviewed - {("kernel32.dll", "Sleep")}), {"imports as reviewed"})
+        self.assertEqual(failed(reviewed | {("gdi32.dll", "TextOutA")}), {"imports as reviewed"})
+        self.assertNotIn("imports as reviewed", failures(image))  # no list given, no check
+
     def test_processor_instructions(self):
         for label, instruction in [
             ("SSE2 double arithmetic", "f20f58c1"),        # addsd %xmm1,%xmm0

@@ -17,9 +17,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Often enough to place a phase's end within a millisecond, seldom enough
-// that the watcher costs the worker next to nothing on a shared processor.
-constexpr auto WATCH_PERIOD = std::chrono::milliseconds(1);
+// Every millisecond around a deadline, to place a phase's end within one;
+// seldom in between, so that the watcher's wake-ups cost the worker next to
+// nothing when both share one processor.
+constexpr auto WATCH_PERIOD_NEAR_DEADLINE = std::chrono::milliseconds(1);
+constexpr auto WATCH_PERIOD = std::chrono::milliseconds(100);
+constexpr double NEAR_DEADLINE_MS = 150;
 
 struct Phase {
     const LoopCounter* counter;
@@ -62,7 +65,12 @@ int main()
             finished = now;
             break;
         }
-        std::this_thread::sleep_for(WATCH_PERIOD);
+        const double ms = MsBetween(started, now);
+        bool nearDeadline = false;
+        for (const DWORD deadline : {INT_PHASE_END_MS, REAL_PHASE_END_MS, STORAGE_PHASE_END_MS}) {
+            nearDeadline |= ms > deadline - NEAR_DEADLINE_MS && ms < deadline + NEAR_DEADLINE_MS;
+        }
+        std::this_thread::sleep_for(nearDeadline ? WATCH_PERIOD_NEAR_DEADLINE : WATCH_PERIOD);
     }
     const std::uint64_t cpu = ReadCount(BenchState.cpuLoops);
     const std::uint64_t fpu = ReadCount(BenchState.fpuLoops);

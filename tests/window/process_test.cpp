@@ -1,6 +1,6 @@
 // The windowed program as a whole process on Linux, through the real
-// runtime start-up: without a display it says so in one line and fails at
-// once; closing its window ends it
+// runtime start-up: without a display it says so in one line, naming the
+// display it could not open, and fails at once; closing its window ends it
 // even with a thread still running; losing the X server ends it without a
 // hang or a core dump; closed standard descriptors and a file-size limit
 // are survived.
@@ -53,6 +53,24 @@ TEST(Process, WithoutDisplayOneLineAndFailure)
     EXPECT_NE(WEXITSTATUS(probe.status), 0);
     EXPECT_EQ(probe.err, "koru-bench: cannot open a window: no display (DISPLAY is not set)\n");
     EXPECT_LT(took, std::chrono::seconds(2));
+}
+
+TEST(Process, ADisplayThatCannotBeOpenedIsNamed)
+{
+    // A name no server answers to (none is ever started on it here).
+    int number = 64000;
+    struct stat info;
+    while (stat(("/tmp/.X11-unix/X" + std::to_string(number)).c_str(), &info) == 0) {
+        ++number;
+    }
+    const std::string display = std::string(":").append(std::to_string(number));
+    Child probe({{WINDOW_PROBE},
+                 Environment({"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"},
+                             {"DISPLAY=" + display})});
+    ASSERT_TRUE(probe.Wait(5000)) << "still running without a display";
+    ASSERT_TRUE(WIFEXITED(probe.status));
+    EXPECT_NE(WEXITSTATUS(probe.status), 0);
+    EXPECT_EQ(probe.err, "koru-bench: cannot open a window: cannot open display " + display + "\n");
 }
 
 TEST(Process, ClosingEndsItDespiteARunningThread)

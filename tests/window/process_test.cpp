@@ -2,8 +2,9 @@
 // runtime start-up: without a display it says so in one line, naming the
 // display it could not open, and fails at once; closing its window ends it
 // even with a thread still running; losing the X server ends it without a
-// hang or a core dump; closed standard descriptors and a file-size limit
-// are survived.
+// hang or a core dump; closed standard descriptors, a file-size limit and
+// a machine without a Japanese font are survived, with one line where the
+// user has to act.
 #include "window/child_process.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -123,6 +125,34 @@ TEST_F(ProbeFiles, AWriteBeyondTheFileSizeLimitIsShortNotFatal)
     ASSERT_TRUE(WIFEXITED(probe.status)) << "killed by signal " << WTERMSIG(probe.status);
     EXPECT_EQ(probe.out, "wrote 1000\n");
     EXPECT_EQ(std::filesystem::file_size(directory / "koru-bench" / "tmp.dat"), 1000u);
+}
+
+TEST_F(ProbeFiles, WithoutAJapaneseFontOneLineNamesThePackageAndLatinTextStillDraws)
+{
+    // fontconfig is told of no fonts at all, then of Latin ones only; the
+    // program makes its font twice, and the line comes once.
+    const std::string noFonts = (directory / "none.conf").string();
+    std::ofstream(noFonts) << "<?xml version=\"1.0\"?>\n<fontconfig></fontconfig>\n";
+    const std::string latinFonts = (directory / "latin.conf").string();
+    std::ofstream(latinFonts) << "<?xml version=\"1.0\"?>\n<fontconfig>\n"
+                                 "  <dir>/usr/share/fonts/truetype/dejavu</dir>\n"
+                                 "  <cachedir>" << (directory / "fc-cache").string()
+                              << "</cachedir>\n</fontconfig>\n";
+    const std::string line = "koru-bench: no font with Japanese characters was found, so the "
+                             "Japanese texts cannot be drawn; install fonts-ipafont-gothic\n";
+    for (const std::string& config : {noFonts, latinFonts}) {
+        Child probe({{WINDOW_PROBE, "text"},
+                     Environment({"FONTCONFIG_FILE"}, {"FONTCONFIG_FILE=" + config})});
+        ASSERT_TRUE(probe.Wait(10000));
+        EXPECT_EQ(probe.err, line) << config;
+        const bool latin = config == latinFonts;
+        EXPECT_EQ(probe.out.rfind("ink ", 0), 0u) << probe.out;
+        EXPECT_EQ(std::atoi(probe.out.c_str() + 4) > 100, latin) << config << ": " << probe.out;
+    }
+    Child probe({{WINDOW_PROBE, "text"}, Environment({})});
+    ASSERT_TRUE(probe.Wait(10000));
+    EXPECT_EQ(probe.err, "") << "with the Japanese font there is nothing to say";
+    EXPECT_GT(std::atoi(probe.out.c_str() + 4), 100) << probe.out;
 }
 
 }  // namespace

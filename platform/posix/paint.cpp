@@ -1,10 +1,9 @@
-// The update region, BeginPaint/EndPaint and presenting a window's back
-// buffer. The update region is kept as its bounding rectangle: the program
-// only ever invalidates the whole client area.
+// The update region, the back buffer and BeginPaint/EndPaint, which shows
+// what a paint drew (present.cpp). The update region is kept as its
+// bounding rectangle: the program only ever invalidates the whole client
+// area.
 #include "gdi_surface.h"
 #include "user_backend.h"
-
-#include <SDL.h>
 
 #include <algorithm>
 
@@ -71,28 +70,6 @@ void ResizeBackBuffer(Window& window, int width, int height)
     window.width = width;
     window.height = height;
     window.update = Intersect(window.update, RECT{0, 0, width, height});
-}
-
-// Copies `area` of the back buffer to the screen. SDL's window surface is
-// fetched every time: SDL replaces it after a size change.
-void Present(Window& window, const RECT& area)
-{
-    const RECT visible = Intersect(area, RECT{0, 0, window.width, window.height});
-    if (!window.visible || IsEmpty(visible)) {
-        return;
-    }
-    SDL_Surface* target = SDL_GetWindowSurface(window.sdlWindow);
-    SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(
-        window.pixels.data(), window.width, window.height, 32, window.width * 4,
-        SDL_PIXELFORMAT_RGB888);
-    if (target != nullptr && source != nullptr) {
-        SDL_Rect from{visible.left, visible.top, visible.right - visible.left,
-                      visible.bottom - visible.top};
-        SDL_Rect to = from;
-        SDL_BlitSurface(source, &from, target, &to);
-        SDL_UpdateWindowSurfaceRects(window.sdlWindow, &from, 1);
-    }
-    SDL_FreeSurface(source);
 }
 
 bool EraseBackground(Window& window, const RECT& area)

@@ -13,6 +13,8 @@
 #include <vector>
 
 struct SDL_Window;
+struct SDL_Renderer;
+struct SDL_Texture;
 union SDL_Event;
 
 namespace koru::posix {
@@ -41,6 +43,11 @@ struct Window {
     HBRUSH background;
     SDL_Window* sdlWindow;
     std::uint32_t sdlWindowId;
+    // Only where SDL cannot give the window a surface (see present.cpp).
+    SDL_Renderer* renderer;
+    SDL_Texture* texture;
+    int textureWidth;
+    int textureHeight;
     int outerWidth;  // as asked of CreateWindowExA: frame and caption included
     int outerHeight;
     bool outerSizeSettled;  // the client area has been fitted to the outer size
@@ -103,7 +110,14 @@ std::int64_t NowUs();
 // Update region and back buffer.
 void InvalidateWhole(Window& window, bool erase);
 void ResizeBackBuffer(Window& window, int width, int height);
-void Present(Window& window, const RECT& area);
+
+// How the window's pictures reach the screen, chosen once it is made; false
+// (and one line on stderr) if nothing can show them.
+bool OpenPresenter(Window& window);
+void ClosePresenter(Window& window);
+// Copies `area` of the back buffer to the screen; a failure is said on
+// stderr once, and false.
+bool Present(Window& window, const RECT& area);
 // Fills `area` with the class brush; false if the class has none known.
 bool EraseBackground(Window& window, const RECT& area);
 

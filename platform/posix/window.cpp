@@ -114,6 +114,10 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR className, LPCSTR windowName, DWORD st
     window->outerWidth = width;
     window->outerHeight = height;
     ResizeBackBuffer(*window, width, height);
+    if (!OpenPresenter(*window)) {
+        SDL_DestroyWindow(sdlWindow);
+        return nullptr;
+    }
     user.windows.emplace(handleValue, std::move(window));
 
     CREATESTRUCTA create{param, instance, menu, parent, height, width, y, x,
@@ -185,6 +189,7 @@ BOOL WINAPI DestroyWindow(HWND handle)
     KillWindowTimers(handle);
     // Only this routine removes windows, so the record is still there.
     window = LookUpWindow(handle);
+    ClosePresenter(*window);
     SDL_DestroyWindow(window->sdlWindow);
     User().windows.erase(reinterpret_cast<std::uintptr_t>(handle));
     return TRUE;

@@ -53,17 +53,20 @@ const char* KindOf(mode_t mode)
                                            : "it is not a regular file";
 }
 
+// May throw (no memory for the paths) before it has tried, so that it is
+// tried again on the next open.
 void FindDirectory(DriveC& driveC)
 {
-    driveC.tried = true;
     DriveCPlace place;
-    if (!FindDriveC(place)) {
+    const bool found = FindDriveC(place);
+    driveC.path = place.directory;
+    driveC.tried = true;
+    if (!found) {
         SayOnce(driveC.saidDirectory,
                 "no scratch directory: neither XDG_CACHE_HOME nor HOME is an absolute path; %s",
                 CONSEQUENCE);
         return;
     }
-    driveC.path = place.directory;
     const char* directory = place.directory.c_str();
     int fd = OpenDirectory(place.directory);
     if (fd < 0 && errno == ENOENT) {
@@ -193,7 +196,11 @@ int OpenDriveCFile(const char* name, int flags)
         close(fd);
         fd = -1;
     } else {
-        driveC.checkedName = name;
+        try {
+            driveC.checkedName = name;
+        } catch (...) {
+            // Not remembered: the next open is checked again.
+        }
         return fd;
     }
     SayOnce(driveC.saidFile, "cannot write the scratch file %s/%s: %s; %s", driveC.path.c_str(),

@@ -6,6 +6,7 @@
 #include "user_backend.h"
 
 #include <algorithm>
+#include <new>
 
 namespace {
 
@@ -53,23 +54,33 @@ void InvalidateWhole(Window& window, bool erase)
     window.updateErase = window.updateErase || erase;
 }
 
-void ResizeBackBuffer(Window& window, int width, int height)
+bool ResizeBackBuffer(Window& window, int width, int height)
 {
     if (width == window.width && height == window.height) {
-        return;
+        return true;
     }
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height,
-                                      BackgroundColour(window));
+    if (width <= 0 || height <= 0) {
+        return false;
+    }
+    // A maximized window on an 8K display needs 130 MB; where that is not
+    // to be had, the old buffer stays and the paints are clipped to it.
+    const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    std::unique_ptr<std::uint32_t[]> pixels(new (std::nothrow) std::uint32_t[count]);
+    if (pixels == nullptr) {
+        return false;
+    }
+    std::fill_n(pixels.get(), count, BackgroundColour(window));
     const int keepWidth = std::min(width, window.width);
     const int keepHeight = std::min(height, window.height);
     for (int y = 0; y < keepHeight; ++y) {
-        std::copy_n(window.pixels.begin() + static_cast<std::ptrdiff_t>(y) * window.width,
-                    keepWidth, pixels.begin() + static_cast<std::ptrdiff_t>(y) * width);
+        std::copy_n(window.pixels.get() + static_cast<std::ptrdiff_t>(y) * window.width,
+                    keepWidth, pixels.get() + static_cast<std::ptrdiff_t>(y) * width);
     }
     window.pixels = std::move(pixels);
     window.width = width;
     window.height = height;
     window.update = Intersect(window.update, RECT{0, 0, width, height});
+    return true;
 }
 
 bool EraseBackground(Window& window, const RECT& area)
@@ -81,7 +92,7 @@ bool EraseBackground(Window& window, const RECT& area)
     const RECT inside = Intersect(area, RECT{0, 0, window.width, window.height});
     window.paintErased = true;
     for (int y = inside.top; y < inside.bottom; ++y) {
-        const auto row = window.pixels.begin() + static_cast<std::ptrdiff_t>(y) * window.width;
+        std::uint32_t* row = window.pixels.get() + static_cast<std::ptrdiff_t>(y) * window.width;
         std::fill(row + inside.left, row + inside.right, colour);
     }
     return true;
@@ -111,24 +122,28 @@ BOOL WINAPI InvalidateRect(HWND handle, const RECT* rect, BOOL erase)
 }
 
 HDC WINAPI BeginPaint(HWND handle, LPPAINTSTRUCT paint)
-{
+try {
     using namespace koru::posix;
     Window* window = LookUpWindow(handle);
     if (window == nullptr || paint == nullptr) {
         return nullptr;
     }
+    *paint = PAINTSTRUCT{};
+    // Validated even if no context can be made: asking again at once would
+    // only spin while memory is short.
     const RECT area = window->update;
     const bool erase = window->updateErase;
     window->update = RECT{};
     window->updateErase = false;
+    const PixelSurface surface{window->pixels.get(), window->width, window->height,
+                               window->width};
+    const HDC dc = CreateSurfaceDC(surface, area);
+    if (dc == nullptr) {
+        return nullptr;
+    }
     window->paintArea = area;
     window->painting = true;
     window->paintErased = false;
-
-    const PixelSurface surface{window->pixels.data(), window->width, window->height,
-                               window->width};
-    const HDC dc = CreateSurfaceDC(surface, area);
-    *paint = PAINTSTRUCT{};
     paint->hdc = dc;
     paint->rcPaint = area;
     // As on Windows, fErase stays set only if WM_ERASEBKGND did not erase.
@@ -137,6 +152,8 @@ HDC WINAPI BeginPaint(HWND handle, LPPAINTSTRUCT paint)
         paint->fErase = FALSE;
     }
     return dc;
+} catch (...) {
+    return nullptr;  // no memory for the paint context
 }
 
 BOOL WINAPI EndPaint(HWND handle, const PAINTSTRUCT* paint)

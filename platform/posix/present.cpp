@@ -60,7 +60,7 @@ bool PresentThroughRenderer(Window& window, const RECT& area)
     const SDL_Rect from{changed.left, changed.top, changed.right - changed.left,
                         changed.bottom - changed.top};
     const std::uint32_t* first =
-        window.pixels.data() + static_cast<std::ptrdiff_t>(changed.top) * window.width + changed.left;
+        window.pixels.get() + static_cast<std::ptrdiff_t>(changed.top) * window.width + changed.left;
     const SDL_Rect whole{0, 0, window.width, window.height};
     std::uint32_t paper = 0xFFFFFF;
     BrushColour(window.background, paper);
@@ -83,7 +83,7 @@ bool PresentThroughSurface(Window& window, const RECT& area)
         return false;
     }
     SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(
-        window.pixels.data(), window.width, window.height, 32, window.width * 4,
+        window.pixels.get(), window.width, window.height, 32, window.width * 4,
         SDL_PIXELFORMAT_RGB888);
     if (source == nullptr) {
         return false;

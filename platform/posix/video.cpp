@@ -63,7 +63,8 @@ void CatchDisplayLoss()
 
 UserState& User()
 {
-    static UserState* const state = new UserState;
+    alignas(UserState) static unsigned char storage[sizeof(UserState)];
+    static UserState* const state = new (storage) UserState;
     return *state;
 }
 

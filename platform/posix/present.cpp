@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 namespace koru::posix {
 
@@ -105,6 +106,10 @@ bool OpenPresenter(Window& window)
     }
     char surfaceError[128];
     std::snprintf(surfaceError, sizeof surfaceError, "%s", SDL_GetError());
+    // The program writes nothing but its scratch file; Mesa would keep the
+    // renderer's compiled shaders in the user's cache directory. A choice
+    // the user made in the environment stands.
+    setenv("MESA_SHADER_CACHE_DISABLE", "true", 0);
     window.renderer = SDL_CreateRenderer(window.sdlWindow, -1, 0);
     if (window.renderer != nullptr && FitTexture(window)) {
         return true;

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -144,8 +145,14 @@ TEST_P(Visual, ThePictureShowsAsDrawn)
     if (!server.Running()) {
         GTEST_SKIP() << "no Xvfb";
     }
+    // A home of its own: drawing must leave nothing in it (Mesa, behind the
+    // renderer, would keep its shaders in the cache).
+    char home[] = "/tmp/koru-visual-XXXXXX";
+    ASSERT_NE(mkdtemp(home), nullptr);
     Child probe({{WINDOW_PROBE, "picture"},
-                 Environment({"DISPLAY", "SDL_VIDEODRIVER"}, {"DISPLAY=" + server.name})});
+                 Environment({"DISPLAY", "SDL_VIDEODRIVER", "HOME", "XDG_CACHE_HOME"},
+                             {"DISPLAY=" + server.name, std::string("HOME=") + home,
+                              std::string("XDG_CACHE_HOME=") + home + "/.cache"})});
     ASSERT_TRUE(probe.ReadUntil(10000, [](const Child& child) {
         return child.out.find("painted") != std::string::npos || child.exited;
     }));
@@ -160,6 +167,12 @@ TEST_P(Visual, ThePictureShowsAsDrawn)
     const int allowed = GetParam() == 16 ? 9 : 1;
     EXPECT_LE(difference.largest, allowed) << "mean difference " << difference.mean;
     EXPECT_EQ(probe.err, "");
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(home)) {
+        left.push_back(entry.path().string());
+    }
+    EXPECT_TRUE(left.empty()) << left.size() << " entries, the first " << left.front();
+    std::filesystem::remove_all(home);
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, Visual, ::testing::Values(16, 24, 30),

@@ -26,6 +26,7 @@ struct DriveC {
     std::string checkedName;  // found fit for writing; later opens are not checked again
     std::atomic<bool> saidDirectory{false};
     std::atomic<bool> saidFile{false};
+    std::atomic<bool> saidShortWrite{false};
 };
 
 DriveC& TheDriveC()
@@ -208,6 +209,15 @@ int OpenDriveCFile(const char* name, int flags)
     return -1;
 }
 
+void SayWriteStoppedShort(int error) noexcept
+try {
+    SayOnce(TheDriveC().saidShortWrite,
+            "a write to the scratch file stopped short: %s; the SD figure counts whole writes only",
+            std::strerror(error));
+} catch (...) {
+    // Not a word: no memory even for the record of what was said.
+}
+
 void ForgetDriveC()
 {
     DriveC& driveC = TheDriveC();
@@ -221,6 +231,7 @@ void ForgetDriveC()
     driveC.checkedName.clear();
     driveC.saidDirectory = false;
     driveC.saidFile = false;
+    driveC.saidShortWrite = false;
 }
 
 }  // namespace koru::posix

@@ -23,6 +23,10 @@ int OpenDriveCFile(const char* name, int flags);
 // Whether an open file is one the rule above lets us write.
 bool FitForWriting(int fd);
 
+// Says once, on stderr, that a write stopped short with `error` (a full
+// disk, a file-size limit).
+void SayWriteStoppedShort(int error) noexcept;
+
 // For tests: closes the directory and forgets every check and every line
 // said, as if the process had just started.
 void ForgetDriveC();

@@ -115,8 +115,14 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD b
         if (n < 0 && errno == EINTR) {
             continue;
         }
-        if (n <= 0) {
-            break;  // disk full or an I/O error: report what was written
+        if (n < 0) {
+            // Disk full, past the file-size limit, or an I/O error: report
+            // what was written.
+            koru::posix::SayWriteStoppedShort(errno);
+            break;
+        }
+        if (n == 0) {
+            break;
         }
         done += static_cast<DWORD>(n);
     }

@@ -124,6 +124,8 @@ TEST_F(ProbeFiles, AWriteBeyondTheFileSizeLimitIsShortNotFatal)
     ASSERT_TRUE(probe.Wait(5000));
     ASSERT_TRUE(WIFEXITED(probe.status)) << "killed by signal " << WTERMSIG(probe.status);
     EXPECT_EQ(probe.out, "wrote 1000\n");
+    EXPECT_EQ(probe.err, "koru-bench: a write to the scratch file stopped short: File too large; "
+                         "the SD figure counts whole writes only\n");
     EXPECT_EQ(std::filesystem::file_size(directory / "koru-bench" / "tmp.dat"), 1000u);
 }
 

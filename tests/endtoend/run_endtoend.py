@@ -218,9 +218,7 @@ def home_changes(args, before):
 def full_run(args, display, results):
     if os.path.exists(args.scratch):
         os.remove(args.scratch)
-    if args.home:
-        make_home(args.home)
-        home_before = snapshot(args.home, args.scratch)
+    home_before = snapshot(args.home, args.scratch) if args.home else None
     session = Session(args, display)
     try:
         if not results.check("window opens", session.window is not None, "a window titled %s" % TITLE, "none"):
@@ -317,6 +315,7 @@ def full_run(args, display, results):
 
 
 def close_during(args, display, results, phase):
+    home_before = snapshot(args.home, args.scratch) if args.home else None
     session = Session(args, display)
     try:
         if session.window is None:
@@ -331,6 +330,10 @@ def close_during(args, display, results, phase):
         print("%s: exit %.3f s after the close request during the %s" % (results.label, seconds, phase))
         results.check("closing during the %s ends the program with 0 within %.1f s" % (phase, args.exit_limit),
                       code == 0, "exit code 0", "%s after %.2f s" % ("still running" if code is None else code, seconds))
+        if args.home:
+            changes = home_changes(args, home_before)
+            results.check("nothing in the home changed but the scratch file (close during %s)" % phase,
+                          not changes, "no change", ", ".join(changes))
     finally:
         session.kill()
 
@@ -353,6 +356,7 @@ def main():
     args.pictures = [sc.as_shown(picture, args.depth) for picture in sc.load_pictures(args.pictures)]
     if args.home:
         args.home = os.path.abspath(args.home)
+        make_home(args.home)
     os.makedirs(args.out, exist_ok=True)
 
     results = Results(args.label)

@@ -184,6 +184,7 @@ int EveryCallWithoutMemory()
     MSG msg{};
     const BOOL got = WithoutMemory([&] { return GetMessageA(&msg, nullptr, 0, 0); });
     check(got == TRUE && msg.message == WM_TIMER, "GetMessageA with a close request to queue");
+    std::filesystem::remove_all(cache);
     return wrong;
 }
 

@@ -27,7 +27,7 @@ bool SameName(const char* a, const char* b)
 }  // namespace
 
 HBITMAP WINAPI LoadBitmapA(HINSTANCE, LPCSTR bitmapName)
-{
+try {
     // Integer resource ids are pointer values below 0x10000, never strings.
     if (reinterpret_cast<std::uintptr_t>(bitmapName) < 0x10000) {
         return nullptr;
@@ -41,4 +41,6 @@ HBITMAP WINAPI LoadBitmapA(HINSTANCE, LPCSTR bitmapName)
         }
     }
     return nullptr;
+} catch (...) {
+    return nullptr;  // no memory for the bitmap's record
 }

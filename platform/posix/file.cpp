@@ -1,13 +1,17 @@
 // CreateFileA, WriteFile and CloseHandle over POSIX descriptors, for the
 // scratch file.
 //
+// - Files on drive C are opened in its directory (drive_c.h), which is
+//   checked once and held open; only a regular file with one link that
+//   belongs to the user is written.
 // - The final path component is never followed if it is a symbolic link
-//   (O_NOFOLLOW): a link planted at a fixed name must not make us overwrite
-//   its target.
-// - New files are private (0600); a missing drive-C directory is created 0700.
+//   (O_NOFOLLOW), and an open never waits (O_NONBLOCK): a FIFO planted at
+//   the name must not hang the program.
+// - New files are private (0600).
 // - Share mode 0 is given by an exclusive advisory lock taken before
 //   truncating, so a second instance fails to open rather than garbling the
 //   file the first is writing, as on Windows.
+#include "drive_c.h"
 #include "file_path.h"
 #include "kernel_object.h"
 
@@ -26,7 +30,7 @@ using koru::posix::KernelObject;
 
 int OpenFlags(DWORD desiredAccess, DWORD disposition)
 {
-    int flags = O_CLOEXEC | O_NOFOLLOW | O_NOCTTY;
+    int flags = O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK;
     const bool reads = (desiredAccess & GENERIC_READ) != 0;
     const bool writes = (desiredAccess & GENERIC_WRITE) != 0;
     flags |= reads && writes ? O_RDWR : writes ? O_WRONLY : O_RDONLY;
@@ -40,12 +44,21 @@ int OpenFlags(DWORD desiredAccess, DWORD disposition)
     }
 }
 
-int OpenPath(const std::string& path, int flags)
+// A path off drive C, checked on every open.
+int OpenPath(const char* fileName, int flags)
 {
+    std::string path;
+    if (!koru::posix::MapWindowsPath(fileName, path)) {
+        return -1;
+    }
     int fd;
     do {
         fd = open(path.c_str(), flags, 0600);
     } while (fd < 0 && errno == EINTR);
+    if (fd >= 0 && !koru::posix::FitForWriting(fd)) {
+        close(fd);
+        return -1;
+    }
     return fd;
 }
 
@@ -53,20 +66,14 @@ int OpenPath(const std::string& path, int flags)
 
 HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
                           LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD, HANDLE)
-{
-    std::string path;
+try {
     const int flags = OpenFlags(desiredAccess, disposition);
-    if (flags < 0 || !koru::posix::MapWindowsPath(fileName, path)) {
+    if (flags < 0) {
         return INVALID_HANDLE_VALUE;
     }
-    int fd = OpenPath(path, flags);
-    if (fd < 0 && errno == ENOENT && (flags & O_CREAT)) {
-        const std::size_t slash = path.rfind('/');
-        if (slash != std::string::npos && slash > 0 &&
-            koru::posix::MakePrivateDirectories(path.substr(0, slash))) {
-            fd = OpenPath(path, flags);
-        }
-    }
+    const char* onDriveC = koru::posix::DriveCRest(fileName);
+    const int fd = onDriveC != nullptr ? koru::posix::OpenDriveCFile(onDriveC, flags)
+                                       : OpenPath(fileName, flags);
     if (fd < 0) {
         return INVALID_HANDLE_VALUE;
     }
@@ -86,6 +93,8 @@ HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
         return INVALID_HANDLE_VALUE;
     }
     return object;
+} catch (...) {
+    return INVALID_HANDLE_VALUE;  // no memory for a path or for the directory's record
 }
 
 BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten,
@@ -106,8 +115,14 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD b
         if (n < 0 && errno == EINTR) {
             continue;
         }
-        if (n <= 0) {
-            break;  // disk full or an I/O error: report what was written
+        if (n < 0) {
+            // Disk full, past the file-size limit, or an I/O error: report
+            // what was written.
+            koru::posix::SayWriteStoppedShort(errno);
+            break;
+        }
+        if (n == 0) {
+            break;
         }
         done += static_cast<DWORD>(n);
     }

@@ -9,13 +9,22 @@
 
 namespace koru::posix {
 
-// The per-user directory that stands for "c:\"; empty if no home is known.
+// The per-user directory that stands for "c:\" and the cache directory it
+// lies in ($XDG_CACHE_HOME or ~/.cache); false if no home is known.
+struct DriveCPlace {
+    std::string cache;
+    std::string directory;
+};
+bool FindDriveC(DriveCPlace& place);
+
+// The directory alone; empty if no home is known.
 std::string DriveCDirectory();
+
+// The part of `windowsPath` after "c:\" (or "c:/"); null if it is not on
+// drive C.
+const char* DriveCRest(const char* windowsPath);
 
 // Maps `windowsPath`; returns false when it cannot be mapped.
 bool MapWindowsPath(const char* windowsPath, std::string& posixPath);
-
-// Creates `directory` and any missing parents, each mode 0700.
-bool MakePrivateDirectories(const std::string& directory);
 
 }  // namespace koru::posix

@@ -4,6 +4,7 @@
 // face's OS/2 table the way Wine derives them.
 #include "font.h"
 
+#include "stderr_line.h"
 #include "text_decode.h"
 
 #include <windows.h>
@@ -155,8 +156,14 @@ FT_Face MatchFace(const std::string& family)
     if (face == nullptr && MatchFile("monospace", true, false, file)) {
         face = OpenFace(file);
     }
-    if (face == nullptr && MatchFile("", false, true, file)) {
-        face = OpenFace(file);
+    if (face == nullptr) {
+        // Whatever face there is still draws the Latin letters and digits.
+        static std::atomic<bool> said{false};
+        SayOnce(said, "no font with Japanese characters was found, so the Japanese texts cannot "
+                      "be drawn; install fonts-ipafont-gothic");
+        if (MatchFile("", false, true, file)) {
+            face = OpenFace(file);
+        }
     }
     cache.matchedFaces.emplace(family, face);
     return face;

@@ -58,7 +58,7 @@ BOOL WINAPI PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop)
 
 BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourceX,
                    int sourceY, DWORD rop)
-{
+try {
     if (rop == WHITENESS || rop == BLACKNESS) {
         return PatBlt(dest, x, y, width, height, rop);
     }
@@ -103,6 +103,8 @@ BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC source, in
         std::memcpy(target.pixels + row * target.pitch + columns.begin, line, columnCount * 4);
     }
     return TRUE;
+} catch (...) {
+    return FALSE;  // no memory for the copy of an overlapping source
 }
 
 COLORREF WINAPI GetPixel(HDC dc, int x, int y)

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <type_traits>
 #include <unordered_set>
 
 namespace koru::posix {
@@ -20,17 +21,34 @@ constexpr int SYSTEM_FONT = 13;
 constexpr std::int64_t MAX_BITMAP_PIXELS = std::int64_t{1} << 26;  // 8192 x 8192
 
 // Objects and contexts are kept apart so neither is taken for the other.
-// Never destroyed, so a handle used during process exit is still looked up.
+// Never destroyed, so a handle used during process exit is still looked up;
+// made without allocating, so looking a handle up never fails.
+template <class Set>
+Set& NeverDestroyed()
+{
+    static_assert(std::is_nothrow_default_constructible_v<Set>);
+    alignas(Set) static unsigned char storage[sizeof(Set)];
+    static Set* const set = new (storage) Set;
+    return *set;
+}
+
 std::unordered_set<const HGDIOBJ__*>& LiveHandles()
 {
-    static auto* live = new std::unordered_set<const HGDIOBJ__*>;
-    return *live;
+    return NeverDestroyed<std::unordered_set<const HGDIOBJ__*>>();
 }
 
 std::unordered_set<const HDC__*>& LiveContexts()
 {
-    static auto* live = new std::unordered_set<const HDC__*>;
-    return *live;
+    return NeverDestroyed<std::unordered_set<const HDC__*>>();
+}
+
+// Registers a new object, which the caller then owns no longer. Where there
+// is no memory for the entry it throws, and the object is still the caller's.
+template <class Object>
+void Register(std::unique_ptr<Object>& object)
+{
+    LiveHandles().insert(object.get());
+    object.release();
 }
 
 bool IsLive(HGDIOBJ object)
@@ -38,23 +56,26 @@ bool IsLive(HGDIOBJ object)
     return object != nullptr && LiveHandles().count(object) != 0;
 }
 
+// The stock objects are made on first use; one that cannot be made (no
+// memory) throws, and is tried again on the next use.
 template <class Object>
-Object& Stock(Object* object)
+Object& Stock(std::unique_ptr<Object> object)
 {
     object->stock = true;
-    LiveHandles().insert(object);
-    return *object;
+    Object& kept = *object;
+    Register(object);
+    return kept;
 }
 
 Bitmap& DefaultBitmap()
 {
     static Bitmap& bitmap = []() -> Bitmap& {
-        auto* b = new Bitmap;
+        auto b = std::make_unique<Bitmap>();
         b->kind = GdiKind::BITMAP;
         b->width = 1;
         b->height = 1;
         b->pixels = std::make_unique<std::uint32_t[]>(1);
-        return Stock(b);
+        return Stock(std::move(b));
     }();
     return bitmap;
 }
@@ -64,10 +85,10 @@ Bitmap& DefaultBitmap()
 Font& DefaultFont()
 {
     static Font& font = []() -> Font& {
-        auto* f = new Font;
+        auto f = std::make_unique<Font>();
         f->kind = GdiKind::FONT;
         f->setup = SetUpFont(nullptr, 0, SHIFTJIS_CHARSET);
-        return Stock(f);
+        return Stock(std::move(f));
     }();
     return font;
 }
@@ -80,10 +101,10 @@ Brush* StockBrush(int index)
         return nullptr;
     }
     if (brushes[index] == nullptr) {
-        auto* brush = new Brush;
+        auto brush = std::make_unique<Brush>();
         brush->kind = GdiKind::BRUSH;
         brush->xrgb = COLOURS[index];
-        brushes[index] = &Stock(brush);
+        brushes[index] = &Stock(std::move(brush));
     }
     return brushes[index];
 }
@@ -116,14 +137,15 @@ void LetGo(HGDIOBJ__* object)
     }
 }
 
-// An unregistered bitmap without pixels; null if the size is unreasonable.
-Bitmap* NewRecord(int width, int height)
+// An unregistered bitmap without pixels; null if the size is unreasonable
+// or there is no memory.
+std::unique_ptr<Bitmap> NewRecord(int width, int height)
 {
     if (width <= 0 || height <= 0 ||
         static_cast<std::int64_t>(width) * height > MAX_BITMAP_PIXELS) {
         return nullptr;
     }
-    auto* bitmap = new (std::nothrow) Bitmap;
+    std::unique_ptr<Bitmap> bitmap(new (std::nothrow) Bitmap);
     if (bitmap != nullptr) {
         bitmap->kind = GdiKind::BITMAP;
         bitmap->width = width;
@@ -158,21 +180,21 @@ bool EnsurePixels(Bitmap& bitmap)
     return true;
 }
 
+// Throws, having changed nothing, where there is no memory.
 HDC NewDC(DcKind kind)
 {
-    auto* dc = new (std::nothrow) HDC__;
-    if (dc == nullptr) {
-        return nullptr;
-    }
+    Font& font = DefaultFont();
+    Bitmap* bitmap = kind == DcKind::MEMORY ? &DefaultBitmap() : nullptr;
+    auto dc = std::make_unique<HDC__>();
     dc->kind = kind;
-    dc->font = &DefaultFont();
+    LiveContexts().insert(dc.get());
+    dc->font = &font;
     Hold(dc->font);
-    if (kind == DcKind::MEMORY) {
-        dc->bitmap = &DefaultBitmap();
+    if (bitmap != nullptr) {
+        dc->bitmap = bitmap;
         Hold(dc->bitmap);
     }
-    LiveContexts().insert(dc);
-    return dc;
+    return dc.release();
 }
 
 // Swaps what `slot` holds for `object` and returns the old one.
@@ -236,29 +258,30 @@ bool GetDrawTarget(HDC__& dc, DrawTarget& target)
 
 Bitmap* NewBitmap(int width, int height)
 {
-    Bitmap* bitmap = NewRecord(width, height);
+    std::unique_ptr<Bitmap> bitmap = NewRecord(width, height);
     if (bitmap == nullptr) {
         return nullptr;
     }
     const auto count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     bitmap->pixels.reset(new (std::nothrow) std::uint32_t[count]());
     if (bitmap->pixels == nullptr) {
-        delete bitmap;
         return nullptr;
     }
-    LiveHandles().insert(bitmap);
-    return bitmap;
+    Bitmap* made = bitmap.get();
+    Register(bitmap);
+    return made;
 }
 
 Bitmap* NewPicture(int width, int height, const PictureRows& rows)
 {
-    Bitmap* bitmap = NewRecord(width, height);
+    std::unique_ptr<Bitmap> bitmap = NewRecord(width, height);
     if (bitmap == nullptr) {
         return nullptr;
     }
     bitmap->rows = rows;
-    LiveHandles().insert(bitmap);
-    return bitmap;
+    Bitmap* made = bitmap.get();
+    Register(bitmap);
+    return made;
 }
 
 HDC CreateSurfaceDC(const PixelSurface& surface, const RECT& clip)
@@ -296,11 +319,13 @@ bool BrushColour(HGDIOBJ brush, std::uint32_t& xrgb)
 using namespace koru::posix;
 
 HGDIOBJ WINAPI GetStockObject(int object)
-{
+try {
     if (object == SYSTEM_FONT) {
         return &DefaultFont();
     }
     return StockBrush(object);
+} catch (...) {
+    return nullptr;  // not made yet, and no memory to make it
 }
 
 int WINAPI GetObjectA(HGDIOBJ object, int bufferSize, LPVOID buffer)
@@ -326,11 +351,13 @@ int WINAPI GetObjectA(HGDIOBJ object, int bufferSize, LPVOID buffer)
 }
 
 HDC WINAPI CreateCompatibleDC(HDC dc)
-{
+try {
     if (dc != nullptr && LiveDC(dc) == nullptr) {
         return nullptr;
     }
     return NewDC(DcKind::MEMORY);
+} catch (...) {
+    return nullptr;
 }
 
 BOOL WINAPI DeleteDC(HDC dc)
@@ -349,8 +376,10 @@ BOOL WINAPI DeleteDC(HDC dc)
 }
 
 HDC WINAPI GetDC(HWND window)
-{
+try {
     return window == nullptr ? NewDC(DcKind::SCREEN) : nullptr;
+} catch (...) {
+    return nullptr;
 }
 
 int WINAPI ReleaseDC(HWND, HDC dc)
@@ -399,7 +428,7 @@ BOOL WINAPI DeleteObject(HGDIOBJ object)
 }
 
 HBITMAP WINAPI CreateCompatibleBitmap(HDC dc, int width, int height)
-{
+try {
     if (dc != nullptr && LiveDC(dc) == nullptr) {
         return nullptr;
     }
@@ -407,21 +436,23 @@ HBITMAP WINAPI CreateCompatibleBitmap(HDC dc, int width, int height)
         return &DefaultBitmap();  // Windows answers an empty size with its 1x1 bitmap
     }
     return NewBitmap(width, height);
+} catch (...) {
+    return nullptr;
 }
 
 HFONT WINAPI CreateFontA(int height, int, int, int, int, DWORD, DWORD, DWORD, DWORD charSet,
                          DWORD, DWORD, DWORD, DWORD, LPCSTR faceName)
-{
+try {
     // Only the height, character set and face shape the result; a face that
     // is not there still gives a font, drawn in a fallback face.
-    auto* font = new (std::nothrow) Font;
-    if (font == nullptr) {
-        return nullptr;
-    }
+    auto font = std::make_unique<Font>();
     font->kind = GdiKind::FONT;
     font->setup = SetUpFont(faceName, height, charSet);
-    LiveHandles().insert(font);
-    return font;
+    Font* made = font.get();
+    Register(font);
+    return made;
+} catch (...) {
+    return nullptr;  // as on Windows, the caller's text is then drawn in the font it has
 }
 
 int WINAPI SetBkMode(HDC dc, int mode)

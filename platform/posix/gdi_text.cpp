@@ -88,7 +88,7 @@ void DrawCoverage(const DrawTarget& target, const FT_Bitmap& bitmap, std::int64_
 }  // namespace
 
 BOOL WINAPI TextOutA(HDC dc, int x, int y, LPCSTR text, int length)
-{
+try {
     HDC__* context = LiveDC(dc);
     if (context == nullptr || length < 0 || (text == nullptr && length > 0)) {
         return FALSE;
@@ -139,4 +139,6 @@ BOOL WINAPI TextOutA(HDC dc, int x, int y, LPCSTR text, int length)
         pen += slot->advance.x >> 6;
     }
     return TRUE;
+} catch (...) {
+    return FALSE;  // no memory to decode the text or to find a face
 }

@@ -113,8 +113,8 @@ void HandleKey(const SDL_KeyboardEvent& event)
 
 namespace koru::posix {
 
-void HandleSdlEvent(const SDL_Event& event)
-{
+void HandleSdlEvent(const SDL_Event& event) noexcept
+try {
     switch (event.type) {
     case SDL_QUIT:
         // Asked to end from outside: every window is asked to close.
@@ -147,6 +147,9 @@ void HandleSdlEvent(const SDL_Event& event)
     default:
         break;
     }
+} catch (...) {
+    // No memory to queue it: the event is dropped (a close request can be
+    // made again) and the loop goes on.
 }
 
 }  // namespace koru::posix

@@ -30,7 +30,7 @@ void PumpSdl()
     }
 }
 
-bool TakeFront(std::deque<MSG>& queue, MSG& msg)
+bool TakeFront(std::list<MSG>& queue, MSG& msg)
 {
     if (queue.empty()) {
         return false;
@@ -114,12 +114,14 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND, UINT, UINT)
 }
 
 BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
+try {
     if (window != nullptr && koru::posix::LookUpWindow(window) == nullptr) {
         return FALSE;
     }
     koru::posix::User().posted.push_back(koru::posix::MakeMessage(window, message, wParam, lParam));
     return TRUE;
+} catch (...) {
+    return FALSE;  // the queue could not grow: the message is lost, as on a full Windows queue
 }
 
 void WINAPI PostQuitMessage(int exitCode)

@@ -1,12 +1,12 @@
-// The update region, BeginPaint/EndPaint and presenting a window's back
-// buffer. The update region is kept as its bounding rectangle: the program
-// only ever invalidates the whole client area.
+// The update region, the back buffer and BeginPaint/EndPaint, which shows
+// what a paint drew (present.cpp). The update region is kept as its
+// bounding rectangle: the program only ever invalidates the whole client
+// area.
 #include "gdi_surface.h"
 #include "user_backend.h"
 
-#include <SDL.h>
-
 #include <algorithm>
+#include <new>
 
 namespace {
 
@@ -54,45 +54,33 @@ void InvalidateWhole(Window& window, bool erase)
     window.updateErase = window.updateErase || erase;
 }
 
-void ResizeBackBuffer(Window& window, int width, int height)
+bool ResizeBackBuffer(Window& window, int width, int height)
 {
     if (width == window.width && height == window.height) {
-        return;
+        return true;
     }
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height,
-                                      BackgroundColour(window));
+    if (width <= 0 || height <= 0) {
+        return false;
+    }
+    // A maximized window on an 8K display needs 130 MB; where that is not
+    // to be had, the old buffer stays and the paints are clipped to it.
+    const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    std::unique_ptr<std::uint32_t[]> pixels(new (std::nothrow) std::uint32_t[count]);
+    if (pixels == nullptr) {
+        return false;
+    }
+    std::fill_n(pixels.get(), count, BackgroundColour(window));
     const int keepWidth = std::min(width, window.width);
     const int keepHeight = std::min(height, window.height);
     for (int y = 0; y < keepHeight; ++y) {
-        std::copy_n(window.pixels.begin() + static_cast<std::ptrdiff_t>(y) * window.width,
-                    keepWidth, pixels.begin() + static_cast<std::ptrdiff_t>(y) * width);
+        std::copy_n(window.pixels.get() + static_cast<std::ptrdiff_t>(y) * window.width,
+                    keepWidth, pixels.get() + static_cast<std::ptrdiff_t>(y) * width);
     }
     window.pixels = std::move(pixels);
     window.width = width;
     window.height = height;
     window.update = Intersect(window.update, RECT{0, 0, width, height});
-}
-
-// Copies `area` of the back buffer to the screen. SDL's window surface is
-// fetched every time: SDL replaces it after a size change.
-void Present(Window& window, const RECT& area)
-{
-    const RECT visible = Intersect(area, RECT{0, 0, window.width, window.height});
-    if (!window.visible || IsEmpty(visible)) {
-        return;
-    }
-    SDL_Surface* target = SDL_GetWindowSurface(window.sdlWindow);
-    SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(
-        window.pixels.data(), window.width, window.height, 32, window.width * 4,
-        SDL_PIXELFORMAT_RGB888);
-    if (target != nullptr && source != nullptr) {
-        SDL_Rect from{visible.left, visible.top, visible.right - visible.left,
-                      visible.bottom - visible.top};
-        SDL_Rect to = from;
-        SDL_BlitSurface(source, &from, target, &to);
-        SDL_UpdateWindowSurfaceRects(window.sdlWindow, &from, 1);
-    }
-    SDL_FreeSurface(source);
+    return true;
 }
 
 bool EraseBackground(Window& window, const RECT& area)
@@ -104,7 +92,7 @@ bool EraseBackground(Window& window, const RECT& area)
     const RECT inside = Intersect(area, RECT{0, 0, window.width, window.height});
     window.paintErased = true;
     for (int y = inside.top; y < inside.bottom; ++y) {
-        const auto row = window.pixels.begin() + static_cast<std::ptrdiff_t>(y) * window.width;
+        std::uint32_t* row = window.pixels.get() + static_cast<std::ptrdiff_t>(y) * window.width;
         std::fill(row + inside.left, row + inside.right, colour);
     }
     return true;
@@ -134,24 +122,28 @@ BOOL WINAPI InvalidateRect(HWND handle, const RECT* rect, BOOL erase)
 }
 
 HDC WINAPI BeginPaint(HWND handle, LPPAINTSTRUCT paint)
-{
+try {
     using namespace koru::posix;
     Window* window = LookUpWindow(handle);
     if (window == nullptr || paint == nullptr) {
         return nullptr;
     }
+    *paint = PAINTSTRUCT{};
+    // Validated even if no context can be made: asking again at once would
+    // only spin while memory is short.
     const RECT area = window->update;
     const bool erase = window->updateErase;
     window->update = RECT{};
     window->updateErase = false;
+    const PixelSurface surface{window->pixels.get(), window->width, window->height,
+                               window->width};
+    const HDC dc = CreateSurfaceDC(surface, area);
+    if (dc == nullptr) {
+        return nullptr;
+    }
     window->paintArea = area;
     window->painting = true;
     window->paintErased = false;
-
-    const PixelSurface surface{window->pixels.data(), window->width, window->height,
-                               window->width};
-    const HDC dc = CreateSurfaceDC(surface, area);
-    *paint = PAINTSTRUCT{};
     paint->hdc = dc;
     paint->rcPaint = area;
     // As on Windows, fErase stays set only if WM_ERASEBKGND did not erase.
@@ -160,6 +152,8 @@ HDC WINAPI BeginPaint(HWND handle, LPPAINTSTRUCT paint)
         paint->fErase = FALSE;
     }
     return dc;
+} catch (...) {
+    return nullptr;  // no memory for the paint context
 }
 
 BOOL WINAPI EndPaint(HWND handle, const PAINTSTRUCT* paint)

@@ -57,7 +57,7 @@ void KillWindowTimers(HWND window)
 }  // namespace koru::posix
 
 UINT_PTR WINAPI SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC timerFunc)
-{
+try {
     using namespace koru::posix;
     // Only window timers delivered as WM_TIMER: the program uses no other kind.
     if (LookUpWindow(window) == nullptr || timerFunc != nullptr) {
@@ -77,6 +77,8 @@ UINT_PTR WINAPI SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC timerF
         timers.push_back(Timer{window, id, periodUs, dueUs});
     }
     return id != 0 ? id : 1;
+} catch (...) {
+    return 0;  // no memory for another timer
 }
 
 BOOL WINAPI KillTimer(HWND window, UINT_PTR id)

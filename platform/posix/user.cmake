@@ -13,6 +13,7 @@ add_library(koru_user STATIC
   ${CMAKE_CURRENT_LIST_DIR}/input.cpp
   ${CMAKE_CURRENT_LIST_DIR}/message_queue.cpp
   ${CMAKE_CURRENT_LIST_DIR}/paint.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/present.cpp
   ${CMAKE_CURRENT_LIST_DIR}/timer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/video.cpp
   ${CMAKE_CURRENT_LIST_DIR}/window.cpp

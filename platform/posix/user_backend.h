@@ -6,13 +6,16 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <deque>
+#include <list>
 #include <map>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 struct SDL_Window;
+struct SDL_Renderer;
+struct SDL_Texture;
 union SDL_Event;
 
 namespace koru::posix {
@@ -41,12 +44,17 @@ struct Window {
     HBRUSH background;
     SDL_Window* sdlWindow;
     std::uint32_t sdlWindowId;
+    // Only where SDL cannot give the window a surface (see present.cpp).
+    SDL_Renderer* renderer;
+    SDL_Texture* texture;
+    int textureWidth;
+    int textureHeight;
     int outerWidth;  // as asked of CreateWindowExA: frame and caption included
     int outerHeight;
     bool outerSizeSettled;  // the client area has been fitted to the outer size
     // Back buffer of the client area, 0x00RRGGBB. It keeps the picture
     // between paints, whatever the video driver does with its own surface.
-    std::vector<std::uint32_t> pixels;
+    std::unique_ptr<std::uint32_t[]> pixels;
     int width;
     int height;
     RECT update;  // bounding rectangle of the update region; empty if none
@@ -73,15 +81,19 @@ struct UserState {
     bool videoUp = false;
     bool videoCanWait = false;  // the driver blocks in SDL_WaitEventTimeout
     bool windowEverCreated = false;
-    std::deque<MSG> posted;
-    std::deque<MSG> input;
+    // Lists, not deques: an empty list allocates nothing, so User() cannot fail.
+    std::list<MSG> posted;
+    std::list<MSG> input;
     bool quitPending = false;
     int quitCode = 0;
     std::vector<Timer> timers;
 };
 
+static_assert(std::is_nothrow_default_constructible_v<UserState>);
+
 // Never destroyed: the process may end from inside Xlib or from another
-// thread, and no destructor may then touch SDL.
+// thread, and no destructor may then touch SDL. Made without allocating,
+// so reaching it never fails.
 UserState& User();
 
 // Class names match ignoring case; this is the key they are kept under.
@@ -100,10 +112,18 @@ bool OpenVideo();
 // Monotonic clock of the message loop and the timers, in microseconds.
 std::int64_t NowUs();
 
-// Update region and back buffer.
+// Update region and back buffer. A back buffer there is no memory for
+// keeps its old size, and paints are clipped to it (false).
 void InvalidateWhole(Window& window, bool erase);
-void ResizeBackBuffer(Window& window, int width, int height);
-void Present(Window& window, const RECT& area);
+bool ResizeBackBuffer(Window& window, int width, int height);
+
+// How the window's pictures reach the screen, chosen once it is made; false
+// (and one line on stderr) if nothing can show them.
+bool OpenPresenter(Window& window);
+void ClosePresenter(Window& window);
+// Copies `area` of the back buffer to the screen; a failure is said on
+// stderr once, and false.
+bool Present(Window& window, const RECT& area);
 // Fills `area` with the class brush; false if the class has none known.
 bool EraseBackground(Window& window, const RECT& area);
 
@@ -111,7 +131,8 @@ bool EraseBackground(Window& window, const RECT& area);
 void SettleOuterSize(Window& window);
 
 // Input and window events from SDL: acted on at once or queued as input.
-void HandleSdlEvent(const SDL_Event& event);
+// An event there is no memory for is dropped.
+void HandleSdlEvent(const SDL_Event& event) noexcept;
 
 // Timers: the next due time (false if none) and taking one due timer.
 bool NextTimerDue(std::int64_t& dueUs);

@@ -63,7 +63,8 @@ void CatchDisplayLoss()
 
 UserState& User()
 {
-    static UserState* const state = new UserState;
+    alignas(UserState) static unsigned char storage[sizeof(UserState)];
+    static UserState* const state = new (storage) UserState;
     return *state;
 }
 
@@ -94,8 +95,10 @@ bool OpenVideo()
     // window to see; only a real display will do, unless SDL_VIDEODRIVER
     // (which overrides this hint) asks for another. Wayland is tried only
     // where it runs: libwayland complains on stderr otherwise.
-    const bool x11Display = std::getenv("DISPLAY") != nullptr;
-    const bool waylandDisplay = std::getenv("WAYLAND_DISPLAY") != nullptr;
+    const char* x11Name = std::getenv("DISPLAY");
+    const char* waylandName = std::getenv("WAYLAND_DISPLAY");
+    const bool x11Display = x11Name != nullptr && x11Name[0] != '\0';
+    const bool waylandDisplay = waylandName != nullptr && waylandName[0] != '\0';
     SDL_SetHint(SDL_HINT_VIDEODRIVER, x11Display && waylandDisplay ? "x11,wayland"
                                       : waylandDisplay             ? "wayland"
                                                                    : "x11");
@@ -104,7 +107,20 @@ bool OpenVideo()
         return false;
     }
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        std::fprintf(stderr, "koru-bench: cannot open a window: %s\n", SDL_GetError());
+        // SDL says only that its driver is "not available": name the
+        // display that could not be reached, which is what the user can fix.
+        if (std::getenv("SDL_VIDEODRIVER") != nullptr) {
+            std::fprintf(stderr, "koru-bench: cannot open a window: %s\n", SDL_GetError());
+        } else if (x11Display && waylandDisplay) {
+            std::fprintf(stderr, "koru-bench: cannot open a window: cannot open display %s nor "
+                                 "Wayland display %s\n", x11Name, waylandName);
+        } else if (x11Display) {
+            std::fprintf(stderr, "koru-bench: cannot open a window: cannot open display %s\n",
+                         x11Name);
+        } else {
+            std::fprintf(stderr, "koru-bench: cannot open a window: cannot open Wayland display %s\n",
+                         waylandName);
+        }
         return false;
     }
     const char* driver = SDL_GetCurrentVideoDriver();

@@ -5,6 +5,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -73,7 +74,7 @@ void SettleOuterSize(Window& window)
 HWND WINAPI CreateWindowExA(DWORD, LPCSTR className, LPCSTR windowName, DWORD style, int x,
                             int y, int width, int height, HWND parent, HMENU menu,
                             HINSTANCE instance, LPVOID param)
-{
+try {
     using namespace koru::posix;
     UserState& user = User();
     if (className == nullptr || parent != nullptr) {
@@ -95,26 +96,39 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR className, LPCSTR windowName, DWORD st
     if (style & WS_THICKFRAME) {
         flags |= SDL_WINDOW_RESIZABLE;
     }
-    // Titles go to SDL as they are (UTF-8 expected); the program's is ASCII.
-    SDL_Window* sdlWindow =
-        SDL_CreateWindow(windowName != nullptr ? windowName : "", sdlX, sdlY, width, height, flags);
-    if (sdlWindow == nullptr) {
-        return nullptr;
-    }
-
+    // Everything that allocates comes before the SDL window, so that memory
+    // running out leaves nothing behind.
     auto window = std::make_unique<Window>();
-    const std::uintptr_t handleValue = 0x10000 + 2 * ++user.lastHandle;
+    const std::uintptr_t handleValue = 0x10000 + 2 * (user.lastHandle + 1);
     const HWND handle = reinterpret_cast<HWND>(handleValue);
     window->handle = handle;
     window->procedure = windowClass->second.procedure;
     window->instance = instance;
     window->background = windowClass->second.background;
-    window->sdlWindow = sdlWindow;
-    window->sdlWindowId = SDL_GetWindowID(sdlWindow);
     window->outerWidth = width;
     window->outerHeight = height;
-    ResizeBackBuffer(*window, width, height);
-    user.windows.emplace(handleValue, std::move(window));
+    if (!ResizeBackBuffer(*window, width, height)) {
+        std::fprintf(stderr, "koru-bench: cannot open a window: no memory for its %d x %d pixels\n",
+                     width, height);
+        return nullptr;
+    }
+    Window& record = *user.windows.emplace(handleValue, std::move(window)).first->second;
+    ++user.lastHandle;
+    // Titles go to SDL as they are (UTF-8 expected); the program's is ASCII.
+    SDL_Window* sdlWindow =
+        SDL_CreateWindow(windowName != nullptr ? windowName : "", sdlX, sdlY, width, height, flags);
+    if (sdlWindow == nullptr) {
+        std::fprintf(stderr, "koru-bench: cannot open a window: %s\n", SDL_GetError());
+        user.windows.erase(handleValue);
+        return nullptr;
+    }
+    record.sdlWindow = sdlWindow;
+    record.sdlWindowId = SDL_GetWindowID(sdlWindow);
+    if (!OpenPresenter(record)) {
+        SDL_DestroyWindow(sdlWindow);
+        user.windows.erase(handleValue);
+        return nullptr;
+    }
 
     CREATESTRUCTA create{param, instance, menu, parent, height, width, y, x,
                          static_cast<LONG>(style), windowName, className, 0};
@@ -127,6 +141,8 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR className, LPCSTR windowName, DWORD st
     }
     user.windowEverCreated = true;
     return handle;
+} catch (...) {
+    return nullptr;  // no memory for the class name or the window's record
 }
 
 BOOL WINAPI ShowWindow(HWND handle, int showCommand)
@@ -185,6 +201,7 @@ BOOL WINAPI DestroyWindow(HWND handle)
     KillWindowTimers(handle);
     // Only this routine removes windows, so the record is still there.
     window = LookUpWindow(handle);
+    ClosePresenter(*window);
     SDL_DestroyWindow(window->sdlWindow);
     User().windows.erase(reinterpret_cast<std::uintptr_t>(handle));
     return TRUE;

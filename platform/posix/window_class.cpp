@@ -19,7 +19,7 @@ std::string ClassKey(LPCSTR name)
 }  // namespace koru::posix
 
 ATOM WINAPI RegisterClassA(const WNDCLASSA* windowClass)
-{
+try {
     using namespace koru::posix;
     // Atoms by number (MAKEINTATOM) are not supported: nothing here uses them.
     if (windowClass == nullptr || windowClass->lpfnWndProc == nullptr ||
@@ -35,6 +35,8 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* windowClass)
     }
     // String atoms on Windows lie in 0xC000..0xFFFF.
     return static_cast<ATOM>(0xC000 + classes.size());
+} catch (...) {
+    return 0;  // no memory for the class's name or record
 }
 
 HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR cursorName)

@@ -1,28 +1,42 @@
 #!/usr/bin/env python3
 """End-to-end test of the KORU BENCH program in a real window, as a user
-sees it: on a private Xvfb display with a window manager, a screenshot during the run and one after
-it, the scratch file it leaves, and closing the window the way a window
-manager asks (WM_DELETE_WINDOW), during the run and after it.
+sees it: on a private Xvfb display (tools/xsession.py) with a window
+manager, a screenshot during the run and one after it, the scratch file it
+leaves, the files around it untouched, and closing the window the way a
+window manager asks (WM_DELETE_WINDOW), during the run and after it.
 
     run_endtoend.py --label linux --pictures DIR --scratch FILE --out DIR
-                    [--exit-limit S] [--close-during PHASE ...] -- PROGRAM [ARGS...]
+                    [--depth BITS] [--home DIR] [--closed-descriptors]
+                    [--file-size-limit BYTES] [--exit-limit S]
+                    [--close-during PHASE ...] [--close-only] -- PROGRAM [ARGS...]
 
 PROGRAM is the Linux binary, or the Windows executable behind a Wine
-launcher. Screenshots are saved in --out.
+launcher. Screenshots are saved in --out. --depth picks the screen's colour
+depth (16, 24 or 30 bits). On Linux, --home makes DIR afresh, with a file
+of the user's in it, as the program's HOME (its cache under it): the run
+must change nothing there but the scratch file and the directories that
+hold it. Two hostile starts can be added to a run: --closed-descriptors
+starts the program with stdin, stdout and stderr closed, and
+--file-size-limit sets RLIMIT_FSIZE, so that every scratch write stops
+short: the SD figure is then 0 and the file holds what fitted.
 """
 
 import argparse
 import os
+import resource
+import shutil
 import subprocess
 import sys
 import time
 
 import numpy as np
 from PIL import Image
-from Xlib import X, Xatom, display as xdisplay, error as xerror, protocol
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.join(HERE, "..", "..", "tools"))
 import screen_check as sc  # noqa: E402
+import xsession  # noqa: E402
 
 TITLE = "KORU BENCH"
 SCRATCH_SIZE = 10240
@@ -46,75 +60,10 @@ class Results:
         return ok
 
 
-def start_window_manager(name, conn):
-    """A window manager, as a user's desktop has: it frames the window (so
-    the program's 640 x 480 is the outer size) and answers the hand-shakes
-    that Wine otherwise waits two seconds for when a window is destroyed."""
-    subprocess.Popen(["openbox", "--sm-disable"], env=dict(os.environ, DISPLAY=name),
-                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    check = conn.intern_atom("_NET_SUPPORTING_WM_CHECK")
-    if not wait_for(lambda: conn.screen().root.get_full_property(check, Xatom.WINDOW), 10, 0.05):
-        raise SystemExit("the window manager (openbox) did not start")
-
-
-def start_xvfb():
-    for number in range(140, 180):
-        if not os.path.exists("/tmp/.X11-unix/X%d" % number) and not os.path.exists("/tmp/.X%d-lock" % number):
-            break
-    server = subprocess.Popen(["Xvfb", ":%d" % number, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    name = ":%d" % number
-    for _ in range(100):
-        try:
-            conn = xdisplay.Display(name)
-        except Exception:  # not up yet
-            time.sleep(0.1)
-            continue
-        # It ends with the server.
-        start_window_manager(name, conn)
-        return server, name, conn
-    server.kill()
-    raise SystemExit("cannot start Xvfb")
-
-
-def window_pid(conn, window):
-    prop = window.get_full_property(conn.intern_atom("_NET_WM_PID"), Xatom.CARDINAL)
-    return prop.value[0] if prop is not None and len(prop.value) else None
-
-
-def find_window(conn, title, pid=None):
-    """The top-level window whose name is `title`, searched down the tree;
-    with `pid`, only one that does not say it belongs to another process."""
-    pending = [conn.screen().root]
-    while pending:
-        window = pending.pop()
-        try:
-            name = window.get_wm_name()
-            if name == title and window.get_attributes().map_state == X.IsViewable and \
-                    (pid is None or window_pid(conn, window) in (None, pid)):
-                return window
-            pending.extend(window.query_tree().children)
-        except xerror.XError:
-            continue  # gone meanwhile
-    return None
-
-
-def send_close(conn, window):
-    """What a window manager sends when the user clicks the close box."""
-    protocols = conn.intern_atom("WM_PROTOCOLS")
-    delete = conn.intern_atom("WM_DELETE_WINDOW")
-    event = protocol.event.ClientMessage(window=window, client_type=protocols,
-                                         data=(32, [delete, X.CurrentTime, 0, 0, 0]))
-    window.send_event(event, event_mask=0)
-    conn.flush()
-
-
-def screenshot(conn):
-    root = conn.screen().root
-    geometry = root.get_geometry()
-    raw = root.get_image(0, 0, geometry.width, geometry.height, X.ZPixmap, 0xFFFFFFFF)
-    pixels = np.frombuffer(raw.data, np.uint8).reshape(geometry.height, geometry.width, 4)
-    return pixels[:, :, 2::-1].astype(np.int16)  # BGRX -> RGB
+def screenshot(display, box=None):
+    """The screen (or `box` of it) as an RGB array, whatever its depth."""
+    width, height, rgb = display.screenshot(box)
+    return np.frombuffer(rgb, np.uint8).reshape(height, width, 3).astype(np.int16)
 
 
 def save(shot, path):
@@ -140,30 +89,40 @@ def wait_exit(process, limit):
     return code, time.monotonic() - began
 
 
+def without_standard_descriptors():
+    for fd in (0, 1, 2):
+        os.close(fd)
+
+
 class Session:
     """One run of the program on the private display."""
 
-    def __init__(self, args, conn, display_name):
-        self.args, self.conn = args, conn
-        env = dict(os.environ, DISPLAY=display_name)
+    def __init__(self, args, display):
+        self.args, self.display = args, display
+        env = dict(os.environ, DISPLAY=display.name)
+        if args.home:
+            env.update(HOME=args.home, XDG_CACHE_HOME=os.path.join(args.home, ".cache"))
+
+        def hostile_start():
+            if args.file_size_limit is not None:
+                hard = resource.getrlimit(resource.RLIMIT_FSIZE)[1]
+                resource.setrlimit(resource.RLIMIT_FSIZE, (args.file_size_limit, hard))
+            if args.closed_descriptors:
+                without_standard_descriptors()
+
         self.started = time.monotonic()
-        self.process = subprocess.Popen(args.program, env=env)
-        self.window = wait_for(lambda: find_window(conn, TITLE, self.process.pid) or
-                               self.process.poll() is not None, 90)
+        self.process = subprocess.Popen(args.program, env=env, preexec_fn=hostile_start)
+        self.window = display.wait_window(TITLE, self.process.pid, 90, self.process)
         self.window_shown = time.monotonic()
-        if self.window is True:
-            self.window = None
         self.origin = None
         self.first_countdown = None
 
     def view(self):
-        shot = screenshot(self.conn)
-        if self.origin is None:
-            try:
-                position = self.window.translate_coords(self.conn.screen().root, 0, 0)
-                self.origin = sc.locate_client(shot, self.args.pictures[0], (-position.x, -position.y))
-            except xerror.XError:
-                pass
+        shot = screenshot(self.display)
+        if self.origin is None and self.window is not None:
+            near = self.display.client_origin(self.window)
+            if near is not None:
+                self.origin = sc.locate_client(shot, self.args.pictures[0], near)
         return shot, (sc.client_view(shot, self.origin) if self.origin else None)
 
     def countdown_showing(self):
@@ -182,7 +141,7 @@ class Session:
         return self.first_countdown
 
     def close(self):
-        send_close(self.conn, self.window)
+        self.display.close_window(self.window)
         return wait_exit(self.process, self.args.exit_limit)
 
     def kill(self):
@@ -190,7 +149,7 @@ class Session:
             self.process.kill()
             self.process.wait()
         # The next session must not find this one's window.
-        wait_for(lambda: find_window(self.conn, TITLE) is None, 10)
+        wait_for(lambda: self.display.find_window(TITLE) is None, 10)
 
 
 def character_count(extent, advance):
@@ -217,10 +176,50 @@ def expected_scratch():
     return bytes(out)
 
 
-def full_run(args, conn, display_name, results):
+def snapshot(root, leave_out):
+    """Every entry under `root` but `leave_out`: type and mode, owner, links
+    (of files) and content, by path."""
+    entries = {}
+    for directory, names, files in os.walk(root):
+        for name in [""] + names + files:
+            path = os.path.join(directory, name) if name else directory
+            if path == leave_out or (not name and path != root):
+                continue
+            info = os.lstat(path)
+            entry = (info.st_mode, info.st_uid)
+            if os.path.isfile(path) and not os.path.islink(path):
+                entry += (info.st_nlink, open(path, "rb").read())
+            entries[path] = entry
+    return entries
+
+
+def make_home(home):
+    """A fresh home with one file of the user's in it."""
+    shutil.rmtree(home, ignore_errors=True)
+    os.makedirs(home)
+    with open(os.path.join(home, "notes.txt"), "w") as out:
+        out.write("the user's own notes\n")
+
+
+def home_changes(args, before):
+    """What the run changed under the home besides the scratch file and the
+    private directories that hold it; empty if nothing."""
+    after = snapshot(args.home, args.scratch)
+    made = {os.path.dirname(args.scratch), os.path.dirname(os.path.dirname(args.scratch))}
+    changes = []
+    for path in sorted(set(before) | set(after)):
+        if path in made and path not in before and path in after and after[path][0] & 0o7777 == 0o700:
+            continue
+        if before.get(path) != after.get(path):
+            changes.append(os.path.relpath(path, args.home))
+    return changes
+
+
+def full_run(args, display, results):
     if os.path.exists(args.scratch):
         os.remove(args.scratch)
-    session = Session(args, conn, display_name)
+    home_before = snapshot(args.home, args.scratch) if args.home else None
+    session = Session(args, display)
     try:
         if not results.check("window opens", session.window is not None, "a window titled %s" % TITLE, "none"):
             return
@@ -291,8 +290,21 @@ def full_run(args, conn, display_name, results):
             print("%s: results show level digit %d; figure digits %s" % (results.label, band - 1, digits))
 
         content = open(args.scratch, "rb").read() if os.path.exists(args.scratch) else None
-        results.check("scratch file holds its exact 10240 bytes", content == expected_scratch(),
-                      "the fixed pattern", "missing" if content is None else "%d bytes, differing" % len(content))
+        if args.file_size_limit is None:
+            results.check("scratch file holds its exact 10240 bytes", content == expected_scratch(),
+                          "the fixed pattern", "missing" if content is None else "%d bytes, differing" % len(content))
+        else:
+            fitted = expected_scratch()[:args.file_size_limit]
+            results.check("scratch file holds the %d bytes the limit let through" % args.file_size_limit,
+                          content == fitted, "the pattern's first bytes",
+                          "missing" if content is None else "%d bytes" % len(content))
+            if lines["sd"] is not None:
+                results.check("SD figure 0: no write was whole", character_count(lines["sd"], advance) == 4,
+                              "SD=0", "%d characters" % character_count(lines["sd"], advance))
+        if args.home:
+            changes = home_changes(args, home_before)
+            results.check("nothing in the home changed but the scratch file", not changes,
+                          "no change", ", ".join(changes))
 
         code, seconds = session.close()
         results.check("closing the results window ends the program with 0 within %.1f s" % args.exit_limit,
@@ -302,8 +314,9 @@ def full_run(args, conn, display_name, results):
         session.kill()
 
 
-def close_during(args, conn, display_name, results, phase):
-    session = Session(args, conn, display_name)
+def close_during(args, display, results, phase):
+    home_before = snapshot(args.home, args.scratch) if args.home else None
+    session = Session(args, display)
     try:
         if session.window is None:
             results.check("window opens (close during %s)" % phase, False, "a window", "none")
@@ -317,6 +330,10 @@ def close_during(args, conn, display_name, results, phase):
         print("%s: exit %.3f s after the close request during the %s" % (results.label, seconds, phase))
         results.check("closing during the %s ends the program with 0 within %.1f s" % (phase, args.exit_limit),
                       code == 0, "exit code 0", "%s after %.2f s" % ("still running" if code is None else code, seconds))
+        if args.home:
+            changes = home_changes(args, home_before)
+            results.check("nothing in the home changed but the scratch file (close during %s)" % phase,
+                          not changes, "no change", ", ".join(changes))
     finally:
         session.kill()
 
@@ -327,25 +344,27 @@ def main():
     parser.add_argument("--pictures", required=True)
     parser.add_argument("--scratch", required=True)
     parser.add_argument("--out", required=True)
+    parser.add_argument("--depth", type=int, default=24, choices=(16, 24, 30))
+    parser.add_argument("--home")
+    parser.add_argument("--closed-descriptors", action="store_true")
+    parser.add_argument("--file-size-limit", type=int)
     parser.add_argument("--exit-limit", type=float, default=1.0)
     parser.add_argument("--close-during", nargs="*", default=["floating-point"], choices=sorted(CLOSE_POINTS))
     parser.add_argument("--close-only", action="store_true", help="skip the full run")
     parser.add_argument("program", nargs="+")
     args = parser.parse_args()
-    args.pictures = sc.load_pictures(args.pictures)
+    args.pictures = [sc.as_shown(picture, args.depth) for picture in sc.load_pictures(args.pictures)]
+    if args.home:
+        args.home = os.path.abspath(args.home)
+        make_home(args.home)
     os.makedirs(args.out, exist_ok=True)
 
-    server, name, conn = start_xvfb()
     results = Results(args.label)
-    try:
+    with xsession.XSession(depth=args.depth) as display:
         if not args.close_only:
-            full_run(args, conn, name, results)
+            full_run(args, display, results)
         for phase in args.close_during:
-            close_during(args, conn, name, results, phase)
-    finally:
-        conn.close()
-        server.kill()
-        server.wait()
+            close_during(args, display, results, phase)
     print("screenshots: %s" % os.path.abspath(args.out))
     print("%d passed, %d failed" % (results.passed, results.failed))
     return 1 if results.failed else 0

@@ -32,6 +32,16 @@ def load_pictures(directory):
     return [load_bmp("%s/%s.bmp" % (directory, name)) for name in NAMES]
 
 
+def as_shown(picture, depth):
+    """The picture as a screen of `depth` bits shows it, read back at 8 bits
+    a channel: 16-bit colour keeps the top 5, 6 and 5 bits of red, green and
+    blue; 24- and 30-bit colour keep all 8."""
+    if depth != 16:
+        return picture
+    bits = np.array([5, 6, 5])
+    return ((picture >> (8 - bits)) * 255 // ((1 << bits) - 1)).astype(np.int16)
+
+
 def region(image, box):
     x0, y0, x1, y1 = box
     return image[y0:y1, x0:x1]

@@ -1,74 +1,38 @@
 // The scratch file on Linux: where "c:\tmp.dat" lands, what it holds, and
-// that it cannot be turned against its user.
-#include "bench_state.h"
+// that nothing planted at its name can be turned against its user: only a
+// private regular file is written, an open never waits, and one line on
+// stderr says why nothing was.
 #include "file_path.h"
+#include "scratch_fixture.h"
 #include "scratch_pattern.h"
 
-#include <gtest/gtest.h>
-
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
+#include <chrono>
 #include <fstream>
-#include <iterator>
-#include <string>
+#include <functional>
 #include <vector>
-
-namespace fs = std::filesystem;
 
 namespace {
 
-class ScratchFile : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/koru-scratch-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        cache = pattern;
-        setenv("XDG_CACHE_HOME", cache.c_str(), 1);
-        directory = cache / "koru-bench";
-        path = directory / "tmp.dat";
-    }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        fs::permissions(directory, fs::perms::owner_all, ignored);
-        fs::remove_all(cache, ignored);
-    }
+using namespace scratch;
 
-    // One storage-phase loop: create, write the pattern, close.
-    DWORD WriteScratchOnce()
-    {
-        std::vector<std::uint8_t> buffer(SCRATCH_SIZE);
-        std::uint8_t pattern = SCRATCH_PATTERN_SEED;
-        FillScratch(buffer.data(), buffer.size(), pattern);
-        HANDLE file = CreateFileA(SCRATCH_PATH, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) {
-            return 0;
-        }
-        DWORD written = 12345;
-        WriteFile(file, buffer.data(), SCRATCH_SIZE, &written, nullptr);
-        EXPECT_TRUE(CloseHandle(file));
-        return written;
-    }
-
-    static std::string Slurp(const fs::path& file)
-    {
-        std::ifstream in(file, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
-
-    fs::path cache, directory, path;
-};
+using ScratchFile = ScratchTest;
 
 TEST_F(ScratchFile, LandsInAPrivateCacheDirectoryWithTheExactContent)
 {
+    const Snapshot before = Take(root);
     // A longer file already there must be cut to the new content.
     ASSERT_EQ(WriteScratchOnce(), SCRATCH_SIZE);
     std::ofstream(path, std::ios::app) << std::string(5000, 'x');
+    StderrCatcher stderrText;
     ASSERT_EQ(WriteScratchOnce(), SCRATCH_SIZE);
 
     const std::string content = Slurp(path);
@@ -84,37 +48,11 @@ TEST_F(ScratchFile, LandsInAPrivateCacheDirectoryWithTheExactContent)
     EXPECT_EQ(info.st_mode & 0777, 0700u);
     ASSERT_EQ(stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
-}
-
-TEST_F(ScratchFile, APlantedSymbolicLinkIsNotFollowed)
-{
-    fs::create_directories(directory);
-    const fs::path victim = cache / "victim.txt";
-    std::ofstream(victim) << "keep me";
-    fs::create_symlink(victim, path);
-    EXPECT_EQ(WriteScratchOnce(), 0u);
-    EXPECT_EQ(Slurp(victim), "keep me");
-    EXPECT_TRUE(fs::is_symlink(path));
-}
-
-TEST_F(ScratchFile, PlacesThatCannotHoldTheFileGiveNoWriteAndNoError)
-{
-    // The path is a directory.
-    fs::create_directories(path);
-    EXPECT_EQ(WriteScratchOnce(), 0u);
-    fs::remove(path);
-
-    // The cache directory cannot be made (even root cannot make one in /proc).
-    setenv("XDG_CACHE_HOME", "/proc/koru-no-such-place", 1);
-    EXPECT_EQ(WriteScratchOnce(), 0u);
-    setenv("XDG_CACHE_HOME", cache.c_str(), 1);
-
-    // A directory without write permission (root is exempt from that).
-    if (geteuid() != 0) {
-        fs::create_directories(directory);
-        fs::permissions(directory, fs::perms::owner_read | fs::perms::owner_exec);
-        EXPECT_EQ(WriteScratchOnce(), 0u);
-    }
+    // The two cache directories and the file are all that appeared.
+    Snapshot after = Take(root, path);
+    EXPECT_EQ(after.erase(cache.string()) + after.erase(directory.string()), 2u);
+    EXPECT_EQ(Compare(before, after), "");
+    EXPECT_EQ(stderrText.Text(), "");
 }
 
 TEST_F(ScratchFile, NoSharingWhileOpen)
@@ -124,11 +62,129 @@ TEST_F(ScratchFile, NoSharingWhileOpen)
     ASSERT_NE(first, INVALID_HANDLE_VALUE);
     DWORD written = 0;
     ASSERT_TRUE(WriteFile(first, "abc", 3, &written, nullptr));
+    StderrCatcher stderrText;
     EXPECT_EQ(WriteScratchOnce(), 0u) << "a second open must fail, and must not truncate";
     CloseHandle(first);
     EXPECT_EQ(Slurp(path), "abc");
     EXPECT_EQ(WriteScratchOnce(), SCRATCH_SIZE);
+    EXPECT_EQ(stderrText.Text(), "") << "another instance is no fault to report";
 }
+
+TEST_F(ScratchFile, AWriteStoppedByTheFileSizeLimitReportsWhatFitted)
+{
+    // The program's start-up ignores SIGXFSZ; so does this test, for the
+    // same short write a full disk gives.
+    const auto previous = signal(SIGXFSZ, SIG_IGN);
+    rlimit saved;
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit limit = saved;
+    limit.rlim_cur = 1000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    StderrCatcher stderrText;
+    std::vector<char> buffer(SCRATCH_SIZE, 'k');
+    DWORD written[2] = {12345, 12345};
+    BOOL whole[2];
+    for (int loop = 0; loop < 2; ++loop) {
+        HANDLE file = CreateFileA(SCRATCH_PATH, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        whole[loop] = WriteFile(file, buffer.data(), SCRATCH_SIZE, &written[loop], nullptr);
+        CloseHandle(file);
+    }
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, previous);
+    EXPECT_FALSE(whole[0] || whole[1]);
+    EXPECT_EQ(written[0], 1000u);
+    EXPECT_EQ(written[1], 1000u);
+    EXPECT_EQ(fs::file_size(path), 1000u);
+    EXPECT_EQ(stderrText.Text(), "koru-bench: a write to the scratch file stopped short: File too "
+                                 "large; the SD figure counts whole writes only\n");
+}
+
+// Something planted at the scratch file's name in a private directory.
+struct Planted {
+    const char* name;
+    // Plants it; false to skip (needs root).
+    std::function<bool(const fs::path& at, const fs::path& home)> plant;
+    const char* reason;  // as the stderr line gives it
+};
+
+void PrintTo(const Planted& planted, std::ostream* out)
+{
+    *out << planted.name;
+}
+
+class PlantedAtTheName : public ScratchTest, public ::testing::WithParamInterface<Planted> {};
+
+TEST_P(PlantedAtTheName, IsLeftAloneWithOneLineAndTheLoopGoesOn)
+{
+    fs::create_directories(directory);
+    fs::permissions(directory, fs::perms::owner_all);
+    std::ofstream(home / "important.txt") << "keep me";
+    if (!GetParam().plant(path, home)) {
+        GTEST_SKIP() << "needs root";
+    }
+    const Snapshot before = Take(root);
+    StderrCatcher stderrText;
+    for (int loop = 0; loop < 3; ++loop) {
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(WriteScratchOnce(), 0u) << "loop " << loop;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    }
+    EXPECT_EQ(Compare(before, Take(root)), "");
+    EXPECT_EQ(stderrText.Text(), "koru-bench: cannot write the scratch file " + path.string() +
+                                     ": " + GetParam().reason + "; the SD figure will be 0\n");
+}
+
+bool MakeFifo(const fs::path& at, const fs::path&)
+{
+    return mkfifo(at.c_str(), 0600) == 0;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ScratchFile, PlantedAtTheName,
+    ::testing::Values(
+        Planted{"FifoWithoutReader", MakeFifo, "it is a FIFO"},
+        Planted{"FifoWithReader",
+                [](const fs::path& at, const fs::path& home) {
+                    // Held open for the rest of the process: a writer would
+                    // then open it at once, and must still not write.
+                    return MakeFifo(at, home) && open(at.c_str(), O_RDONLY | O_NONBLOCK) >= 0;
+                },
+                "it is a FIFO"},
+        Planted{"Socket",
+                [](const fs::path& at, const fs::path&) {
+                    sockaddr_un address{};
+                    address.sun_family = AF_UNIX;
+                    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", at.c_str());
+                    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+                    return bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+                },
+                "it is a socket"},
+        Planted{"Device",
+                [](const fs::path& at, const fs::path&) {
+                    return mknod(at.c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0;  // /dev/null
+                },
+                "it is a device"},
+        Planted{"HardLink",
+                [](const fs::path& at, const fs::path& home) {
+                    return link((home / "important.txt").c_str(), at.c_str()) == 0;
+                },
+                "it has 2 hard links"},
+        Planted{"SymbolicLink",
+                [](const fs::path& at, const fs::path& home) {
+                    return symlink((home / "important.txt").c_str(), at.c_str()) == 0;
+                },
+                "it is a symbolic link"},
+        Planted{"Directory",
+                [](const fs::path& at, const fs::path&) { return mkdir(at.c_str(), 0700) == 0; },
+                "it is a directory"},
+        Planted{"AnotherUsersFile",
+                [](const fs::path& at, const fs::path&) {
+                    std::ofstream(at) << "theirs";
+                    return geteuid() == 0 && chown(at.c_str(), 65534, 65534) == 0;
+                },
+                "it belongs to another user (uid 65534)"}),
+    [](const ::testing::TestParamInfo<Planted>& info) { return std::string(info.param.name); });
 
 TEST(ScratchPath, DriveCMapsToTheUserCacheAndOtherPathsStayPosix)
 {

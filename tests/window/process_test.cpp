@@ -1,13 +1,14 @@
-// The windowed program as a whole process on Linux: without a display it
-// says so in one line and fails at once; closing its window ends it even
-// with a thread still running; losing the X server ends it without a hang
-// or a core dump.
+// The windowed program as a whole process on Linux, through the real
+// runtime start-up: without a display it says so in one line, naming the
+// display it could not open, and fails at once; closing its window ends it
+// even with a thread still running; losing the X server ends it without a
+// hang or a core dump; closed standard descriptors, a file-size limit and
+// a machine without a Japanese font are survived, with one line where the
+// user has to act.
+#include "window/child_process.h"
+
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,157 +16,63 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
-#include <string>
-#include <vector>
-
-extern char** environ;
+#include <filesystem>
+#include <fstream>
 
 namespace {
 
+using proc::Child;
+using proc::Environment;
 using Clock = std::chrono::steady_clock;
-
-// A child process with its stdout and stderr read through pipes.
-class Child {
-public:
-    Child(const std::vector<std::string>& argv, const std::vector<std::string>& env)
-    {
-        int out[2];
-        int err[2];
-        if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
-            return;
-        }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
-        std::vector<char*> args;
-        for (const std::string& arg : argv) {
-            args.push_back(const_cast<char*>(arg.c_str()));
-        }
-        args.push_back(nullptr);
-        std::vector<char*> envp;
-        for (const std::string& entry : env) {
-            envp.push_back(const_cast<char*>(entry.c_str()));
-        }
-        envp.push_back(nullptr);
-        if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data()) != 0) {
-            pid = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        close(out[1]);
-        close(err[1]);
-        outFd = out[0];
-        errFd = err[0];
-    }
-    ~Child()
-    {
-        if (pid > 0 && !exited) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-        }
-        if (outFd >= 0) {
-            close(outFd);
-        }
-        if (errFd >= 0) {
-            close(errFd);
-        }
-    }
-
-    bool Started() const { return pid > 0; }
-
-    // Reads output until `until` says enough, the process ends, or time runs out.
-    bool ReadUntil(int timeoutMs, bool (*until)(const Child&))
-    {
-        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (!until(*this)) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            if (left.count() <= 0) {
-                return false;
-            }
-            pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
-            // The pipes close when the child ends, so poll wakes for that too.
-            if (poll(fds, 2, static_cast<int>(std::min<long long>(left.count(), 50))) < 0) {
-                return false;
-            }
-            if (fds[0].revents != 0) {
-                Drain(outFd, out);
-            }
-            if (fds[1].revents != 0) {
-                Drain(errFd, err);
-            }
-            if (outFd < 0 && errFd < 0) {
-                exited = waitpid(pid, &status, 0) == pid;
-                return until(*this);
-            }
-        }
-        return true;
-    }
-
-    bool Wait(int timeoutMs)
-    {
-        return ReadUntil(timeoutMs, [](const Child& child) { return child.exited; });
-    }
-
-    pid_t pid = -1;
-    int status = 0;
-    bool exited = false;
-    std::string out;
-    std::string err;
-
-private:
-    // Appends what the pipe holds; closes it at its end.
-    static void Drain(int& file, std::string& into)
-    {
-        char buffer[512];
-        const ssize_t got = read(file, buffer, sizeof buffer);
-        if (got > 0) {
-            into.append(buffer, static_cast<std::size_t>(got));
-        } else {
-            close(file);
-            file = -1;
-        }
-    }
-
-    int outFd = -1;
-    int errFd = -1;
-};
-
-std::vector<std::string> EnvironmentWithout(std::initializer_list<const char*> names)
-{
-    std::vector<std::string> env;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        bool keep = true;
-        for (const char* name : names) {
-            const std::size_t length = std::strlen(name);
-            keep = keep && !(std::strncmp(*entry, name, length) == 0 && (*entry)[length] == '=');
-        }
-        if (keep) {
-            env.emplace_back(*entry);
-        }
-    }
-    return env;
-}
 
 bool Painted(const Child& child)
 {
     return child.out.find("painted") != std::string::npos || child.exited;
 }
 
+// A private directory for the probe's files, removed afterwards.
+class ProbeFiles : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/koru-probe-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        directory = pattern;
+    }
+    void TearDown() override { std::filesystem::remove_all(directory); }
+
+    std::filesystem::path directory;
+};
+
 TEST(Process, WithoutDisplayOneLineAndFailure)
 {
-    Child probe({WINDOW_PROBE},
-                EnvironmentWithout({"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"}));
+    Child probe({{WINDOW_PROBE}, Environment({"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"})});
     ASSERT_TRUE(probe.Started());
     const auto start = Clock::now();
     ASSERT_TRUE(probe.Wait(5000)) << "still running without a display";
     const auto took = Clock::now() - start;
     ASSERT_TRUE(WIFEXITED(probe.status));
     EXPECT_NE(WEXITSTATUS(probe.status), 0);
-    EXPECT_EQ(probe.err.rfind("koru-bench: cannot open a window: ", 0), 0u) << probe.err;
-    EXPECT_EQ(std::count(probe.err.begin(), probe.err.end(), '\n'), 1) << probe.err;
+    EXPECT_EQ(probe.err, "koru-bench: cannot open a window: no display (DISPLAY is not set)\n");
     EXPECT_LT(took, std::chrono::seconds(2));
+}
+
+TEST(Process, ADisplayThatCannotBeOpenedIsNamed)
+{
+    // A name no server answers to (none is ever started on it here).
+    int number = 64000;
+    struct stat info;
+    while (stat(("/tmp/.X11-unix/X" + std::to_string(number)).c_str(), &info) == 0) {
+        ++number;
+    }
+    const std::string display = std::string(":").append(std::to_string(number));
+    Child probe({{WINDOW_PROBE},
+                 Environment({"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"},
+                             {"DISPLAY=" + display})});
+    ASSERT_TRUE(probe.Wait(5000)) << "still running without a display";
+    ASSERT_TRUE(WIFEXITED(probe.status));
+    EXPECT_NE(WEXITSTATUS(probe.status), 0);
+    EXPECT_EQ(probe.err, "koru-bench: cannot open a window: cannot open display " + display + "\n");
 }
 
 TEST(Process, ClosingEndsItDespiteARunningThread)
@@ -173,7 +80,7 @@ TEST(Process, ClosingEndsItDespiteARunningThread)
     if (std::getenv("DISPLAY") == nullptr) {
         GTEST_SKIP() << "needs an X display";
     }
-    Child probe({WINDOW_PROBE, "close"}, EnvironmentWithout({}));
+    Child probe({{WINDOW_PROBE, "close"}, Environment({})});
     ASSERT_TRUE(probe.Started());
     ASSERT_TRUE(probe.Wait(5000)) << "did not end after closing its window";
     ASSERT_TRUE(WIFEXITED(probe.status));
@@ -183,40 +90,71 @@ TEST(Process, ClosingEndsItDespiteARunningThread)
 
 TEST(Process, LosingTheDisplayEndsItCleanly)
 {
-    // A private X server, to be killed under the running program.
-    int number = 150 + static_cast<int>(getpid() % 100);
-    const auto socketOf = [](int n) { return std::string("/tmp/.X11-unix/X").append(std::to_string(n)); };
-    struct stat info;
-    while (stat(socketOf(number).c_str(), &info) == 0) {
-        ++number;
-    }
-    const std::string display = std::string(":").append(std::to_string(number));
-    Child server({"Xvfb", display, "-screen", "0", "800x600x24", "-nolisten", "tcp"},
-                 EnvironmentWithout({}));
-    if (!server.Started()) {
+    proc::XServer server(24);
+    if (!server.Running()) {
         GTEST_SKIP() << "no Xvfb";
     }
-    const std::string socket = socketOf(number);
-    for (int i = 0; i < 100 && stat(socket.c_str(), &info) != 0; ++i) {
-        usleep(50'000);
-    }
-    ASSERT_EQ(stat(socket.c_str(), &info), 0) << "Xvfb did not start: " << server.err;
-
-    std::vector<std::string> env = EnvironmentWithout({"DISPLAY", "SDL_VIDEODRIVER"});
-    env.push_back(std::string("DISPLAY=").append(display));
-    Child probe({WINDOW_PROBE}, env);
+    Child probe({{WINDOW_PROBE},
+                 Environment({"DISPLAY", "SDL_VIDEODRIVER"}, {"DISPLAY=" + server.name})});
     ASSERT_TRUE(probe.Started());
     ASSERT_TRUE(probe.ReadUntil(5000, Painted) && !probe.exited) << probe.err;
 
-    kill(server.pid, SIGKILL);
+    server.Kill();
     const auto start = Clock::now();
     ASSERT_TRUE(probe.Wait(5000)) << "hung after the display went away";
     const auto took = Clock::now() - start;
     EXPECT_TRUE(WIFEXITED(probe.status)) << "killed by signal " << WTERMSIG(probe.status);
     EXPECT_LT(took, std::chrono::seconds(3));
-    // A killed server leaves its socket and lock file behind.
-    unlink(socket.c_str());
-    unlink(std::string("/tmp/.X").append(std::to_string(number)).append("-lock").c_str());
+    EXPECT_EQ(probe.err, "koru-bench: the connection to the display was lost\n");
+}
+
+TEST(Process, ClosedStandardDescriptorsAreOpenedOnDevNull)
+{
+    // Otherwise the next files opened, the scratch file among them, would
+    // become stdout and stderr.
+    Child probe({{WINDOW_PROBE, "descriptors"}, Environment({}), true});
+    ASSERT_TRUE(probe.Wait(5000));
+    EXPECT_EQ(probe.report, "0:null 1:null 2:null\n");
+}
+
+TEST_F(ProbeFiles, AWriteBeyondTheFileSizeLimitIsShortNotFatal)
+{
+    Child probe({{"prlimit", "--fsize=1000", WINDOW_PROBE, "write"},
+                 Environment({"XDG_CACHE_HOME"}, {"XDG_CACHE_HOME=" + directory.string()})});
+    ASSERT_TRUE(probe.Wait(5000));
+    ASSERT_TRUE(WIFEXITED(probe.status)) << "killed by signal " << WTERMSIG(probe.status);
+    EXPECT_EQ(probe.out, "wrote 1000\n");
+    EXPECT_EQ(probe.err, "koru-bench: a write to the scratch file stopped short: File too large; "
+                         "the SD figure counts whole writes only\n");
+    EXPECT_EQ(std::filesystem::file_size(directory / "koru-bench" / "tmp.dat"), 1000u);
+}
+
+TEST_F(ProbeFiles, WithoutAJapaneseFontOneLineNamesThePackageAndLatinTextStillDraws)
+{
+    // fontconfig is told of no fonts at all, then of Latin ones only; the
+    // program makes its font twice, and the line comes once.
+    const std::string noFonts = (directory / "none.conf").string();
+    std::ofstream(noFonts) << "<?xml version=\"1.0\"?>\n<fontconfig></fontconfig>\n";
+    const std::string latinFonts = (directory / "latin.conf").string();
+    std::ofstream(latinFonts) << "<?xml version=\"1.0\"?>\n<fontconfig>\n"
+                                 "  <dir>/usr/share/fonts/truetype/dejavu</dir>\n"
+                                 "  <cachedir>" << (directory / "fc-cache").string()
+                              << "</cachedir>\n</fontconfig>\n";
+    const std::string line = "koru-bench: no font with Japanese characters was found, so the "
+                             "Japanese texts cannot be drawn; install fonts-ipafont-gothic\n";
+    for (const std::string& config : {noFonts, latinFonts}) {
+        Child probe({{WINDOW_PROBE, "text"},
+                     Environment({"FONTCONFIG_FILE"}, {"FONTCONFIG_FILE=" + config})});
+        ASSERT_TRUE(probe.Wait(10000));
+        EXPECT_EQ(probe.err, line) << config;
+        const bool latin = config == latinFonts;
+        EXPECT_EQ(probe.out.rfind("ink ", 0), 0u) << probe.out;
+        EXPECT_EQ(std::atoi(probe.out.c_str() + 4) > 100, latin) << config << ": " << probe.out;
+    }
+    Child probe({{WINDOW_PROBE, "text"}, Environment({})});
+    ASSERT_TRUE(probe.Wait(10000));
+    EXPECT_EQ(probe.err, "") << "with the Japanese font there is nothing to say";
+    EXPECT_GT(std::atoi(probe.out.c_str() + 4), 100) << probe.out;
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <limits>
 #include <mutex>
+#include <new>
 
 namespace {
 
@@ -44,10 +45,12 @@ struct Ticker {
     std::int64_t lastClockReadNs = std::numeric_limits<std::int64_t>::min() / 2;
 };
 
-// Never destroyed: the ticker thread lives until the process ends.
+// In static storage, made without allocating and never destroyed: the
+// ticker thread lives until the process ends, and a tick is always readable.
 Ticker& TheTicker()
 {
-    static Ticker* const ticker = new Ticker;
+    alignas(Ticker) static unsigned char storage[sizeof(Ticker)];
+    static Ticker* const ticker = new (storage) Ticker;
     return *ticker;
 }
 

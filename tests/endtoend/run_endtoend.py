@@ -7,18 +7,22 @@ window manager asks (WM_DELETE_WINDOW), during the run and after it.
 
     run_endtoend.py --label linux --pictures DIR --scratch FILE --out DIR
                     [--depth BITS] [--home DIR] [--closed-descriptors]
-                    [--file-size-limit BYTES] [--exit-limit S]
+                    [--file-size-limit BYTES] [--exit-limit S] [--wine]
                     [--close-during PHASE ...] [--close-only] -- PROGRAM [ARGS...]
 
 PROGRAM is the Linux binary, or the Windows executable behind a Wine
-launcher. Screenshots are saved in --out. --depth picks the screen's colour
-depth (16, 24 or 30 bits). On Linux, --home makes DIR afresh, with a file
-of the user's in it, as the program's HOME (its cache under it): the run
-must change nothing there but the scratch file and the directories that
-hold it. Two hostile starts can be added to a run: --closed-descriptors
-starts the program with stdin, stdout and stderr closed, and
---file-size-limit sets RLIMIT_FSIZE, so that every scratch write stops
-short: the SD figure is then 0 and the file holds what fitted.
+launcher (--wine). Screenshots are saved in --out. --depth picks the
+screen's colour depth (16, 24 or 30 bits). On Linux, --home makes DIR
+afresh, with a file of the user's in it, as the program's HOME (its cache
+under it): the run must change nothing there but the scratch file and the
+directories that hold it. Two hostile starts can be added to a run:
+--closed-descriptors starts the program with stdin, stdout and stderr
+closed, and --file-size-limit sets RLIMIT_FSIZE, so that every scratch
+write stops short: the SD figure is then 0 and the file holds what fitted.
+
+The full run and every --close-during run go at the same time, each with a
+display (and, on Linux, a home) of its own, so that the runs together take
+little longer than the longest of them.
 """
 
 import argparse
@@ -27,6 +31,7 @@ import resource
 import shutil
 import subprocess
 import sys
+import threading
 import time
 
 import numpy as np
@@ -43,21 +48,42 @@ SCRATCH_SIZE = 10240
 # Seconds into the run (from the first countdown screen) to close the window
 # in each phase; "first-paint" closes as soon as the window shows.
 CLOSE_POINTS = {"first-paint": None, "integer": 2.0, "floating-point": 7.0, "storage": 12.0}
+# Where the first-paint screen's one line is drawn (x0, y0, x1, y1).
+FIRST_PAINT_LINE = (380, 150, 630, 172)
+# The first countdown comes with the first refresh tick, 100 ms after the
+# first paint; a screen wiped and recomposed at once would come within a
+# few milliseconds of it.
+FIRST_TICK_AT_LEAST = 0.05
+# Where the kernel runs no 32-bit programs, Wine itself runs emulated
+# (tools/setup-wine.sh registers qemu for it) and needs about 2 s to tear a
+# process down.
+EMULATED_WINE_EXIT_LIMIT = 5.0
 
 
 class Results:
     def __init__(self, label):
         self.label, self.passed, self.failed = label, 0, 0
+        self.lock = threading.Lock()
 
     def check(self, name, ok, expected="", got=""):
-        if ok:
-            self.passed += 1
-            print("PASS %s: %s" % (self.label, name))
-        else:
-            self.failed += 1
-            print("FAIL %s: %s: expected %s, got %s" % (self.label, name, expected, got))
-        sys.stdout.flush()
+        with self.lock:
+            if ok:
+                self.passed += 1
+                print("PASS %s: %s" % (self.label, name))
+            else:
+                self.failed += 1
+                print("FAIL %s: %s: expected %s, got %s" % (self.label, name, expected, got))
+            sys.stdout.flush()
         return ok
+
+
+def wine_is_emulated():
+    """Whether 32-bit programs run through qemu here, decided at run time."""
+    try:
+        with open("/proc/sys/fs/binfmt_misc/qemu-i386") as entry:
+            return entry.readline().strip() == "enabled"
+    except OSError:
+        return False
 
 
 def screenshot(display, box=None):
@@ -139,6 +165,32 @@ class Session:
         if wait_for(self.countdown_showing, 60):
             self.first_countdown = time.monotonic()
         return self.first_countdown
+
+    def watch_first_screens(self, timeout=10):
+        """Watches the two text boxes that tell the first-paint screen from
+        the countdown, from the moment the window shows, as fast as the
+        server answers: (whether the first-paint screen was seen, seconds
+        from the window showing to the first countdown, or None)."""
+        origin = self.display.client_origin(self.window)
+        if origin is None:
+            return False, None
+        picture = self.args.pictures[0]
+
+        def ink(box):
+            x0, y0, x1, y1 = box
+            drawn = screenshot(self.display, (origin[0] + x0, origin[1] + y0, x1 - x0, y1 - y0))
+            return sc.ink_extent(drawn, sc.region(picture, box), (0, 0, x1 - x0, y1 - y0)) is not None
+
+        first_paint_seen = False
+        deadline = self.window_shown + timeout
+        while time.monotonic() < deadline:
+            now = time.monotonic()
+            if ink(sc.COUNTDOWN_LINES["sd"]):
+                self.first_countdown = now
+                return first_paint_seen, now - self.window_shown
+            first_paint_seen |= ink(FIRST_PAINT_LINE)
+            time.sleep(0.002)
+        return first_paint_seen, None
 
     def close(self):
         self.display.close_window(self.window)
@@ -223,12 +275,17 @@ def full_run(args, display, results):
     try:
         if not results.check("window opens", session.window is not None, "a window titled %s" % TITLE, "none"):
             return
-        if not results.check("countdown screen shown", session.wait_first_countdown(), "seconds and figures drawn",
-                             "nothing within 60 s"):
+        first_paint_seen, first_tick = session.watch_first_screens()
+        results.check("first-paint screen shown, not wiped before the countdown", first_paint_seen,
+                      "its line drawn at (%d, %d)" % FIRST_PAINT_LINE[:2], "never seen")
+        if not results.check("countdown screen shown", first_tick is not None, "seconds and figures drawn",
+                             "nothing within 10 s"):
             return
-        print("%s: window shown %.2f s after start, first countdown %.2f s after that"
-              % (results.label, session.window_shown - session.started,
-                 session.first_countdown - session.window_shown))
+        results.check("first countdown comes with the first refresh tick", first_tick >= FIRST_TICK_AT_LEAST,
+                      "%.0f ms or more after the window shows" % (FIRST_TICK_AT_LEAST * 1000),
+                      "%.0f ms" % (first_tick * 1000))
+        print("%s: window shown %.2f s after start, first countdown %.3f s after that"
+              % (results.label, session.window_shown - session.started, first_tick))
 
         # About 6 s into the run: integer phase over, storage not begun.
         time.sleep(max(0.0, session.first_countdown + 5.9 - time.monotonic()))
@@ -338,6 +395,16 @@ def close_during(args, display, results, phase):
         session.kill()
 
 
+def for_phase(args, phase):
+    """The options of a close-during run: a home and scratch file of its own."""
+    own = argparse.Namespace(**vars(args))
+    if args.home:
+        own.home = "%s-close-%s" % (args.home, phase)
+        own.scratch = os.path.join(own.home, os.path.relpath(args.scratch, args.home))
+        make_home(own.home)
+    return own
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--label", required=True)
@@ -349,22 +416,37 @@ def main():
     parser.add_argument("--closed-descriptors", action="store_true")
     parser.add_argument("--file-size-limit", type=int)
     parser.add_argument("--exit-limit", type=float, default=1.0)
-    parser.add_argument("--close-during", nargs="*", default=["floating-point"], choices=sorted(CLOSE_POINTS))
+    parser.add_argument("--wine", action="store_true", help="PROGRAM runs under Wine")
+    parser.add_argument("--close-during", nargs="*", default=[], choices=sorted(CLOSE_POINTS))
     parser.add_argument("--close-only", action="store_true", help="skip the full run")
     parser.add_argument("program", nargs="+")
     args = parser.parse_args()
     args.pictures = [sc.as_shown(picture, args.depth) for picture in sc.load_pictures(args.pictures)]
+    if args.wine and wine_is_emulated():
+        args.exit_limit = max(args.exit_limit, EMULATED_WINE_EXIT_LIMIT)
     if args.home:
         args.home = os.path.abspath(args.home)
         make_home(args.home)
     os.makedirs(args.out, exist_ok=True)
 
     results = Results(args.label)
-    with xsession.XSession(depth=args.depth) as display:
-        if not args.close_only:
-            full_run(args, display, results)
-        for phase in args.close_during:
-            close_during(args, display, results, phase)
+    runs = [] if args.close_only else [lambda display: full_run(args, display, results)]
+    for phase in args.close_during:
+        own = for_phase(args, phase)
+        runs.append(lambda display, own=own, phase=phase: close_during(own, display, results, phase))
+
+    def on_own_display(run):
+        try:
+            with xsession.XSession(depth=args.depth) as display:
+                run(display)
+        except Exception as error:  # a broken run must fail the test, not vanish with its thread
+            results.check("run completes", False, "no error", repr(error))
+
+    threads = [threading.Thread(target=on_own_display, args=(run,)) for run in runs]
+    for thread in threads:
+        thread.start()
+    for thread in threads:
+        thread.join()
     print("screenshots: %s" % os.path.abspath(args.out))
     print("%d passed, %d failed" % (results.passed, results.failed))
     return 1 if results.failed else 0

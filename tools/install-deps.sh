@@ -3,14 +3,21 @@
 # the native and cross toolchains, SDL2/FreeType/fontconfig, the Japanese
 # font, the picture renderer, Xvfb, a window manager and screenshot tools,
 # 32-bit Wine, and the tools that make and check the packages; with
-# --measuring, also what tools/performance.sh uses.
+# --measuring, also what tools/performance.sh uses. Where the kernel runs no
+# 32-bit x86 programs, it also sets up a user-mode emulator for them, so
+# that 32-bit Wine still runs (slowly).
 # Idempotent: installs only what is missing. Run as root, or with sudo.
+# The one place that installs anything.
 set -euo pipefail
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then
     SUDO="sudo env DEBIAN_FRONTEND=noninteractive"
 fi
+export DEBIAN_FRONTEND=noninteractive
+log() { printf 'install-deps: %s\n' "$*"; }
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
+write_root() { $SUDO tee "$1" >/dev/null; }  # its standard input to a file only root may write
 
 NATIVE_PACKAGES=(
     build-essential cmake ninja-build pkg-config python3 googletest
@@ -27,17 +34,76 @@ fi
 missing=()
 for package in "${NATIVE_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${PACKAGE_CHECK_PACKAGES[@]}" \
                ${MEASURING_PACKAGES[@]+"${MEASURING_PACKAGES[@]}"}; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
-        missing+=("$package")
-    fi
+    installed "$package" || missing+=("$package")
 done
-
 if [ ${#missing[@]} -gt 0 ]; then
-    echo "install-deps: installing ${missing[*]}"
+    log "installing ${missing[*]}"
     # Wine's 32-bit half comes from the i386 architecture.
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
         $SUDO dpkg --add-architecture i386
     fi
     $SUDO apt-get update -q
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+    $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# ---- 32-bit programs on a kernel that cannot run them ----------------------
+# Some virtual machines run a 64-bit-only kernel (an i386 exec fails with
+# "Exec format error"). There, 32-bit programs (wine32, its wineserver) run
+# through qemu-i386, registered with binfmt_misc. Findings behind the choices:
+#  * qemu 7.2 (bookworm's qemu-user-static) is unusable for Wine: every Wine
+#    process spends 60-100 s in an mmap loop at start-up and then fails at
+#    random. qemu 10 from bookworm-backports works: prefix creation 25-35 s,
+#    a console program 1-5 s.
+#  * wine64 must not be installed: with /usr/lib/wine/wineserver64 present,
+#    32-bit clients switch to WoW64 mode and fail.
+QEMU_BIN=/usr/bin/qemu-i386
+BINFMT_DIR=/proc/sys/fs/binfmt_misc
+BINFMT_LINE=':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$QEMU_BIN"':F'
+
+# /lib/ld-linux.so.2 (from libc6:i386, which wine32 brings) is an i386 ELF.
+# A qemu registration is turned off while probing, so the answer is the
+# kernel's own.
+runs_i386_natively() {
+    local entry=$BINFMT_DIR/qemu-i386 was_enabled=0 status=1
+    if [ -e "$entry" ] && head -n1 "$entry" | grep -qx enabled; then
+        was_enabled=1
+        echo 0 | write_root "$entry"
+    fi
+    /lib/ld-linux.so.2 --version >/dev/null 2>&1 && status=0
+    [ "$was_enabled" = 0 ] || echo 1 | write_root "$entry"
+    return $status
+}
+
+if ! runs_i386_natively; then
+    log "the kernel runs no i386 programs: setting up qemu-i386 (10 or later, bookworm-backports)"
+    if installed wine64; then
+        $SUDO apt-get remove -y -q wine64
+    fi
+    version=$("$QEMU_BIN" --version 2>/dev/null | sed -n 's/^qemu-i386 version \([0-9]*\)\..*/\1/p' || true)
+    if [ -z "$version" ] || [ "$version" -lt 10 ]; then
+        if ! grep -rqs 'bookworm-backports' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+            write_root /etc/apt/sources.list.d/bookworm-backports.sources <<'SOURCES'
+Types: deb
+URIs: http://deb.debian.org/debian
+Suites: bookworm-backports
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SOURCES
+        fi
+        $SUDO apt-get update -q
+        # qemu-user-static pulls qemu-user, which ships /usr/bin/qemu-i386.
+        $SUDO apt-get install -y -q -t bookworm-backports qemu-user-static
+    fi
+    mountpoint -q "$BINFMT_DIR" || $SUDO mount -t binfmt_misc binfmt_misc "$BINFMT_DIR"
+    entry=$BINFMT_DIR/qemu-i386
+    # Replace any other registration (one pointing at qemu 7.2's
+    # qemu-i386-static, say, or made by binfmt-support).
+    if [ -e "$entry" ] && ! grep -qx "interpreter $QEMU_BIN" "$entry"; then
+        echo -1 | write_root "$entry"
+    fi
+    [ -e "$entry" ] || echo "$BINFMT_LINE" | write_root "$BINFMT_DIR/register"
+    head -n1 "$entry" | grep -qx enabled || echo 1 | write_root "$entry"
+    # Kept across reboots (systemd-binfmt; qemu-user-binfmt skips i386 on amd64).
+    printf '%s\n' "$BINFMT_LINE" | write_root /etc/binfmt.d/qemu-i386-wine.conf
+    /lib/ld-linux.so.2 --version >/dev/null 2>&1 || { echo "install-deps: i386 programs still do not run through qemu" >&2; exit 1; }
 fi

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Screenshots of all seven screens with sample figures (tools/screen_gallery),
 # from the Linux build and from the Windows build under Wine, on a private
-# virtual display, and one sheet with the two builds side by side:
+# X session, and one sheet with the two builds side by side:
 #
 #   tools/screen_gallery.sh      (about 30 s; builds what is missing first)
 #
@@ -9,39 +9,31 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-OUT="$PWD/build/gallery"
-PYTHON=/usr/bin/python3
-mkdir -p "$OUT"
+OUT=$PWD/build/gallery
+TITLE="KORU BENCH"
 
-cmake --preset linux >/dev/null
-cmake --build --preset linux --target screen_gallery >/dev/null
-cmake --preset windows >/dev/null
-cmake --build --preset windows --target screen_gallery >/dev/null
-if [ ! -f build/windows/wineprefix/system.reg ]; then
-    tools/setup-wine.sh "$PWD/build/windows/wineprefix" >&2
+if [[ ${1:-} != --in-session ]]; then
+    tools/install-deps.sh >&2
+    cmake --preset linux >/dev/null
+    cmake --build --preset linux --target screen_gallery >/dev/null
+    tools/setup-wine.sh "$PWD/build/windows/wineprefix" >/dev/null
+    cmake --preset windows >/dev/null
+    cmake --build --preset windows --target screen_gallery >/dev/null
+    exec tools/xsession.py run -- "$0" --in-session
 fi
 
-# shellcheck source=virtual-display.sh
-. tools/virtual-display.sh
-start_virtual_display
+mkdir -p "$OUT"
 
-window() { "$PYTHON" tools/perf/x_window.py "$1" "$DISPLAY" "KORU BENCH" "${@:2}"; }
-
-# Shoots the window's own area of the screen once it has been painted.
+# Shoots the window's client area once it has been painted, then closes it.
 shoot() {
     local target=$1 index=$2 pid
     shift 2
     "$@" "$index" >/dev/null 2>&1 &
     pid=$!
-    if window wait 60; then
+    if tools/xsession.py wait "$TITLE" 60; then
         sleep 1
-        local geometry
-        geometry=$(xwininfo -name "KORU BENCH" | awk '
-            /Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF}
-            /Width:/ {w = $NF} /Height:/ {h = $NF}
-            END {printf "%dx%d+%d+%d", w, h, x, y}')
-        xwd -root -silent | convert xwd:- -crop "$geometry" +repage "$OUT/$target-$index.png"
-        window close || true
+        tools/xsession.py shot "$TITLE" "$OUT/$target-$index.png"
+        tools/xsession.py close "$TITLE" || true
     else
         echo "screen_gallery: no window for $target screen $index" >&2
     fi

@@ -171,10 +171,25 @@ class Session:
         the countdown, from the moment the window shows, as fast as the
         server answers: (whether the first-paint screen was seen, seconds
         from the window showing to the first countdown, or None)."""
-        origin = self.display.client_origin(self.window)
+        picture = self.args.pictures[0]
+        screen = self.display.conn.screen()
+
+        def locate():
+            # The client area's exact place, found on a screenshot of just
+            # the window's surroundings (the window system may add a frame)
+            # once the picture shows there.
+            near = self.display.client_origin(self.window)
+            if near is None:
+                return None
+            left, top = max(0, near[0] - 16), max(0, near[1] - 16)
+            around = screenshot(self.display, (left, top, min(sc.WIDTH + 48, screen.width_in_pixels - left),
+                                               min(sc.HEIGHT + 96, screen.height_in_pixels - top)))
+            found = sc.locate_client(around, picture, (near[0] - left, near[1] - top))
+            return (left + found[0], top + found[1]) if found else None
+
+        origin = wait_for(locate, timeout, 0.002)
         if origin is None:
             return False, None
-        picture = self.args.pictures[0]
 
         def ink(box):
             x0, y0, x1, y1 = box

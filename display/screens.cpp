@@ -4,6 +4,7 @@
 
 #include "background.h"
 #include "bench_state.h"
+#include "countdown.h"
 #include "grading.h"
 
 #include <cstdint>
@@ -13,7 +14,6 @@ namespace {
 
 constexpr int COUNTDOWN_FONT_HEIGHT = 30;
 constexpr int RESULTS_FONT_HEIGHT = 25;
-constexpr DWORD LONGEST_COUNTDOWN_SECONDS = 16;
 
 // Code page 932 texts.
 // "準備中です…" (getting ready)
@@ -59,10 +59,6 @@ void ComposeFirstPaintScreen(HWND window, HDC dc)
     SetBkMode(dc, TRANSPARENT);
     const TextLine line = {TEXT_GETTING_READY, 0, 380, 150};
     DrawLines(dc, &line, 1);
-    SetTimer(window, REFRESH_TIMER_ID, REFRESH_PERIOD_MS, nullptr);
-    // The handle is neither kept nor closed: the worker lives as long as the
-    // process does.
-    CreateThread(nullptr, 0, BenchThreadProc, nullptr, 0, nullptr);
 }
 
 void ComposeCountdownScreen(HWND window, HDC dc, DWORD seconds)

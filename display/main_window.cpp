@@ -4,13 +4,11 @@
 #include "main_window.h"
 
 #include "paint_main_window.h"
+#include "run_window.h"
 
 namespace {
 
-constexpr const char* CLASS_NAME = "KORU_BENCH_ClassNme";
-constexpr const char* WINDOW_TITLE = "KORU BENCH";
-constexpr int WINDOW_WIDTH = 640;  // outer size, frame and caption included
-constexpr int WINDOW_HEIGHT = 480;
+constexpr WindowDescription MAIN_WINDOW = {"KORU_BENCH_ClassNme", "KORU BENCH", MainWndProc};
 
 }  // namespace
 
@@ -36,32 +34,5 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR, int showCommand)
 {
-    if (previousInstance == nullptr) {
-        WNDCLASSA windowClass = {};
-        windowClass.style = CS_HREDRAW | CS_VREDRAW;
-        windowClass.lpfnWndProc = MainWndProc;
-        windowClass.hInstance = instance;
-        windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-        windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-        windowClass.lpszClassName = CLASS_NAME;
-        if (!RegisterClassA(&windowClass)) {
-            return 0;
-        }
-    }
-    HWND window = CreateWindowExA(0, CLASS_NAME, WINDOW_TITLE, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, WINDOW_WIDTH, WINDOW_HEIGHT, nullptr, nullptr,
-                                  instance, nullptr);
-    // Without a window no message would ever end the loop below.
-    if (window == nullptr) {
-        return MAIN_WINDOW_FAILED;
-    }
-    ShowWindow(window, showCommand);
-    UpdateWindow(window);
-
-    MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-    return static_cast<int>(message.wParam);
+    return RunWindow(instance, previousInstance, showCommand, MAIN_WINDOW);
 }

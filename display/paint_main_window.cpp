@@ -1,14 +1,10 @@
 #include "paint_main_window.h"
 
 #include "bench_state.h"
+#include "countdown.h"
 #include "screens.h"
 
 std::int32_t lastShownSeconds = -1;
-
-DWORD CountdownSeconds(DWORD startTick, DWORD now)
-{
-    return (startTick - now + 16000u) / 1000u;
-}
 
 namespace {
 
@@ -22,23 +18,40 @@ ScreenMode ChooseScreen()
                                                                : ScreenMode::RESULTS;
 }
 
+// The run starts when the window is first painted, not when it is created.
+void StartRun(HWND window)
+{
+    SetTimer(window, REFRESH_TIMER_ID, REFRESH_PERIOD_MS, nullptr);
+    // The handle is neither kept nor closed: the worker lives as long as the
+    // process does.
+    CreateThread(nullptr, 0, BenchThreadProc, nullptr, 0, nullptr);
+}
+
 }  // namespace
+
+void PaintScreen(HWND window, HDC dc, DWORD now)
+{
+    const DWORD seconds = CountdownSeconds(BenchState.startTick.load(std::memory_order_relaxed), now);
+    // Paints between two changes of the value (timer ticks, uncovering,
+    // resizing) draw nothing.
+    if (static_cast<std::int32_t>(seconds) == lastShownSeconds) {
+        return;
+    }
+    switch (ChooseScreen()) {
+    case ScreenMode::FIRST_PAINT:
+        ComposeFirstPaintScreen(window, dc);
+        StartRun(window);
+        break;
+    case ScreenMode::COUNTDOWN: ComposeCountdownScreen(window, dc, seconds); break;
+    case ScreenMode::RESULTS: ComposeResultsScreen(window, dc); break;
+    }
+    lastShownSeconds = static_cast<std::int32_t>(seconds);
+}
 
 void PaintMainWindow(HWND window)
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    const DWORD seconds =
-        CountdownSeconds(BenchState.startTick.load(std::memory_order_relaxed), GetTickCount());
-    // Paints between two changes of the value (timer ticks, uncovering,
-    // resizing) draw nothing.
-    if (static_cast<std::int32_t>(seconds) != lastShownSeconds) {
-        switch (ChooseScreen()) {
-        case ScreenMode::FIRST_PAINT: ComposeFirstPaintScreen(window, dc); break;
-        case ScreenMode::COUNTDOWN: ComposeCountdownScreen(window, dc, seconds); break;
-        case ScreenMode::RESULTS: ComposeResultsScreen(window, dc); break;
-        }
-        lastShownSeconds = static_cast<std::int32_t>(seconds);
-    }
+    PaintScreen(window, dc, GetTickCount());
     EndPaint(window, &paint);
 }

@@ -1,9 +1,12 @@
-// Screen composition: a background picture with up to four lines of code
-// page 932 text over it, in the paint context's default text colour (black).
+// Screen composition: a background picture with up to four lines of text
+// over it, in the paint context's default text colour (black). The lines in
+// the screen font are code page 932 text; the first-paint line, in the
+// context's own font, is ASCII, which every ANSI code page shares.
 #include "screens.h"
 
 #include "background.h"
 #include "bench_state.h"
+#include "countdown.h"
 #include "grading.h"
 
 #include <cstdint>
@@ -13,12 +16,12 @@ namespace {
 
 constexpr int COUNTDOWN_FONT_HEIGHT = 30;
 constexpr int RESULTS_FONT_HEIGHT = 25;
-constexpr DWORD LONGEST_COUNTDOWN_SECONDS = 16;
 
-// Code page 932 texts.
-// "準備中です…" (getting ready)
-constexpr const char* TEXT_GETTING_READY = "\x8F\x80\x94\xF5\x92\x86\x82\xC5\x82\xB7\x81\x63";
-// "のこり%d秒" (so many seconds left)
+// Drawn in whatever font a Windows of any language gives a new context, so
+// ASCII only, and neither backslash nor tilde (some code pages show a yen
+// sign and an overline there).
+constexpr const char* TEXT_GETTING_READY = "Getting ready...";
+// "のこり%d秒" (so many seconds left), code page 932
 constexpr const char* FORMAT_SECONDS_LEFT = "\x82\xCC\x82\xB1\x82\xE8%d\x95\x62";
 
 struct TextLine {
@@ -59,10 +62,6 @@ void ComposeFirstPaintScreen(HWND window, HDC dc)
     SetBkMode(dc, TRANSPARENT);
     const TextLine line = {TEXT_GETTING_READY, 0, 380, 150};
     DrawLines(dc, &line, 1);
-    SetTimer(window, REFRESH_TIMER_ID, REFRESH_PERIOD_MS, nullptr);
-    // The handle is neither kept nor closed: the worker lives as long as the
-    // process does.
-    CreateThread(nullptr, 0, BenchThreadProc, nullptr, 0, nullptr);
 }
 
 void ComposeCountdownScreen(HWND window, HDC dc, DWORD seconds)

@@ -10,6 +10,7 @@
 #include "background.h"
 #include "bench_state.h"
 #include "grading.h"
+#include "run_window.h"
 #include "screens.h"
 
 #include <cstdlib>
@@ -55,7 +56,7 @@ LRESULT CALLBACK GalleryWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCommand)
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine, int showCommand)
 {
     const int index = std::atoi(commandLine);
     if (index < 0 || index >= BACKGROUND_COUNT) {
@@ -71,29 +72,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCom
     if (index > 0 && GradeRun(sample.cpuLoops, sample.fpuLoops, sample.sdWrites).band != index) {
         return 3;  // the sample table no longer matches the grading
     }
-
-    WNDCLASSA windowClass = {};
-    windowClass.style = CS_HREDRAW | CS_VREDRAW;
-    windowClass.lpfnWndProc = GalleryWndProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    windowClass.lpszClassName = "KORU_BENCH_Gallery";
-    if (!RegisterClassA(&windowClass)) {
-        return 1;
-    }
-    HWND window = CreateWindowExA(0, windowClass.lpszClassName, "KORU BENCH", WS_OVERLAPPEDWINDOW,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, 640, 480, nullptr, nullptr, instance,
-                                  nullptr);
-    if (window == nullptr) {
-        return 1;
-    }
-    ShowWindow(window, showCommand);
-    UpdateWindow(window);
-    MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-    return static_cast<int>(message.wParam);
+    return RunWindow(instance, previousInstance, showCommand,
+                     {"KORU_BENCH_Gallery", "KORU BENCH", GalleryWndProc});
 }

@@ -132,15 +132,6 @@ void ResetRecorder()
     TheRecorder() = Recorder{};
 }
 
-HINSTANCE TestInstance()
-{
-#ifdef _WIN32
-    return GetModuleHandleA(nullptr);
-#else
-    return reinterpret_cast<HINSTANCE>(std::uintptr_t{0x400000});
-#endif
-}
-
 HWND CreateRecordingWindow(LPVOID createParam)
 {
     static bool registered = false;

@@ -4,6 +4,8 @@
 // Windows and for the Linux layer.
 #pragma once
 
+#include "test_instance.h"
+
 #include <windows.h>
 
 #include <functional>
@@ -57,7 +59,6 @@ struct Recorder {
 Recorder& TheRecorder();
 void ResetRecorder();
 
-HINSTANCE TestInstance();
 // A shown-or-not WS_OVERLAPPEDWINDOW window of the recording class, 640 x 480.
 HWND CreateRecordingWindow(LPVOID createParam = nullptr);
 // Creates, shows and paints a window, then forgets what it was sent so far.

@@ -1,5 +1,6 @@
 // A small windowed program run by process_test, linked with the real
-// runtime start-up. What it does is chosen by its one argument:
+// runtime start-up and started as the program's window is (RunWindow). What
+// it does is chosen by its one argument:
 //   (none)       shows a window and says "painted" on its first paint;
 //   close        also starts a thread that never ends, then closes its
 //                window: the process must end without waiting for it;
@@ -9,6 +10,8 @@
 //   text         draws a line of the program's text in its font on a
 //                memory context and says "ink N", the pixels it inked.
 // The last three show no window, so the start-up ends them with 1.
+#include "run_window.h"
+
 #include <windows.h>
 
 #include <fcntl.h>
@@ -132,7 +135,7 @@ void DrawText()
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCommand)
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine, int showCommand)
 {
     if (std::strcmp(commandLine, "descriptors") == 0) {
         TellDescriptors();
@@ -148,26 +151,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCom
     }
     closeAfterPaint = std::strcmp(commandLine, "close") == 0;
     paintPicture = std::strcmp(commandLine, "picture") == 0;
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = ProbeProc;
-    windowClass.hInstance = instance;
-    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    windowClass.lpszClassName = "KoruProbe";
-    if (!RegisterClassA(&windowClass)) {
-        return 0;
-    }
-    HWND window = CreateWindowExA(0, "KoruProbe", "KORU probe", WS_OVERLAPPEDWINDOW,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, 640, 480, nullptr, nullptr,
-                                  instance, nullptr);
-    if (window == nullptr) {
-        return 0;  // the start-up turns this into a failure
-    }
-    ShowWindow(window, showCommand);
-    UpdateWindow(window);
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-    return static_cast<int>(msg.wParam);
+    return RunWindow(instance, previousInstance, showCommand, {"KoruProbe", "KORU probe", ProbeProc});
 }

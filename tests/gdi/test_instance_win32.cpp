@@ -1,6 +1,0 @@
-#include "test_instance.h"
-
-HINSTANCE TestInstance()
-{
-    return GetModuleHandleA(nullptr);
-}

@@ -1,6 +1,6 @@
 // The runtime start-up: calls WinMain as Windows' C runtime does and ends
 // the process with its result at once, taking any other thread with it.
-#include "user_backend.h"
+#include "user_state.h"
 
 #include <fcntl.h>
 #include <signal.h>

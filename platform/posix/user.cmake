@@ -10,14 +10,15 @@ else()
 endif()
 
 add_library(koru_user STATIC
-  ${CMAKE_CURRENT_LIST_DIR}/input.cpp
   ${CMAKE_CURRENT_LIST_DIR}/message_queue.cpp
   ${CMAKE_CURRENT_LIST_DIR}/paint.cpp
   ${CMAKE_CURRENT_LIST_DIR}/present.cpp
   ${CMAKE_CURRENT_LIST_DIR}/timer.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/user_state.cpp
   ${CMAKE_CURRENT_LIST_DIR}/video.cpp
   ${CMAKE_CURRENT_LIST_DIR}/window.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/window_class.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/window_class.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/window_events.cpp)
 target_include_directories(koru_user PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 # dl: the display-loss handler goes into the libX11 that SDL loads.
 target_link_libraries(koru_user PUBLIC koru_win32_api koru_kernel koru_gdi ${KORU_SDL2}

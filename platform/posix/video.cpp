@@ -1,13 +1,11 @@
 // SDL video, opened once by the first CreateWindowExA, and the end of the
-// process when the display goes away under it. Also home of the one
-// UserState and the loop's clock.
-#include "user_backend.h"
+// process when the display goes away under it.
+#include "video.h"
 
 #include <SDL.h>
 #include <dlfcn.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +14,10 @@ struct _XDisplay;  // Xlib's Display; only its pointer passes through here
 
 namespace koru::posix {
 namespace {
+
+bool videoTried = false;
+bool videoUp = false;
+bool videoCanWait = false;
 
 // Xlib calls this when the X server connection breaks, and exits if it
 // returns. Its own handler calls exit(), which runs static destructors
@@ -61,26 +63,12 @@ void CatchDisplayLoss()
 
 }  // namespace
 
-UserState& User()
-{
-    alignas(UserState) static unsigned char storage[sizeof(UserState)];
-    static UserState* const state = new (storage) UserState;
-    return *state;
-}
-
-std::int64_t NowUs()
-{
-    using namespace std::chrono;
-    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
 bool OpenVideo()
 {
-    UserState& user = User();
-    if (user.videoTried) {
-        return user.videoUp;
+    if (videoTried) {
+        return videoUp;
     }
-    user.videoTried = true;
+    videoTried = true;
     // A Windows program gets no Ctrl-C handling and leaves the screen saver
     // alone; closing the window is its only way out.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
@@ -131,9 +119,19 @@ bool OpenVideo()
     }
     // Other drivers (dummy, offscreen) would make SDL_WaitEventTimeout poll
     // every millisecond; the loop sleeps on its own clock there instead.
-    user.videoCanWait = x11 || wayland;
-    user.videoUp = true;
+    videoCanWait = x11 || wayland;
+    videoUp = true;
     return true;
+}
+
+bool VideoUp()
+{
+    return videoUp;
+}
+
+bool VideoCanWait()
+{
+    return videoUp && videoCanWait;
 }
 
 }  // namespace koru::posix

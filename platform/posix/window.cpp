@@ -1,6 +1,11 @@
 // Top-level windows over SDL windows: creation with WM_CREATE, showing,
 // UpdateWindow's direct paint, destruction with WM_DESTROY.
-#include "user_backend.h"
+#include "window.h"
+
+#include "paint.h"
+#include "present.h"
+#include "timer.h"
+#include "video.h"
 
 #include <SDL.h>
 
@@ -15,33 +20,6 @@ constexpr int DEFAULT_HEIGHT = 480;
 }  // namespace
 
 namespace koru::posix {
-
-Window* LookUpWindow(HWND window)
-{
-    auto& windows = User().windows;
-    const auto found = windows.find(reinterpret_cast<std::uintptr_t>(window));
-    return found == windows.end() ? nullptr : found->second.get();
-}
-
-Window* LookUpSdlWindow(std::uint32_t sdlWindowId)
-{
-    for (auto& [handle, window] : User().windows) {
-        if (window->sdlWindowId == sdlWindowId) {
-            return window.get();
-        }
-    }
-    return nullptr;
-}
-
-LRESULT SendToWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    const Window* target = LookUpWindow(window);
-    if (target == nullptr) {
-        return 0;
-    }
-    const WNDPROC procedure = target->procedure;
-    return procedure(window, message, wParam, lParam);
-}
 
 // CreateWindowExA's size is the outer one, frame and caption included, but
 // SDL sizes the client area. Once the window manager reports its borders the
@@ -65,8 +43,7 @@ void SettleOuterSize(Window& window)
     const int width = std::max(1, window.outerWidth - left - right);
     const int height = std::max(1, window.outerHeight - top - bottom);
     SDL_SetWindowSize(window.sdlWindow, width, height);
-    ResizeBackBuffer(window, width, height);
-    InvalidateWhole(window, true);
+    SetClientSize(window, width, height);
 }
 
 }  // namespace koru::posix
@@ -107,7 +84,7 @@ try {
     window->background = windowClass->second.background;
     window->outerWidth = width;
     window->outerHeight = height;
-    if (!ResizeBackBuffer(*window, width, height)) {
+    if (!SetClientSize(*window, width, height)) {
         std::fprintf(stderr, "koru-bench: cannot open a window: no memory for its %d x %d pixels\n",
                      width, height);
         return nullptr;
@@ -156,9 +133,7 @@ BOOL WINAPI ShowWindow(HWND handle, int showCommand)
     if (showCommand == SW_HIDE) {
         if (wasVisible) {
             SDL_HideWindow(window->sdlWindow);
-            window->visible = false;
-            window->update = RECT{};
-            window->updateErase = false;
+            SetVisible(*window, false);
         }
         return wasVisible;
     }
@@ -166,9 +141,8 @@ BOOL WINAPI ShowWindow(HWND handle, int showCommand)
     // minimizes or maximizes.
     if (!wasVisible) {
         SDL_ShowWindow(window->sdlWindow);
-        window->visible = true;
+        SetVisible(*window, true);
         SettleOuterSize(*window);
-        InvalidateWhole(*window, true);
     }
     return wasVisible;
 }
@@ -180,8 +154,7 @@ BOOL WINAPI UpdateWindow(HWND handle)
     if (window == nullptr) {
         return FALSE;
     }
-    const RECT& update = window->update;
-    if (window->visible && update.left < update.right && update.top < update.bottom) {
+    if (NeedsPaint(*window)) {
         SendToWindow(handle, WM_PAINT, 0, 0);
     }
     return TRUE;
@@ -196,7 +169,7 @@ BOOL WINAPI DestroyWindow(HWND handle)
     }
     window->destroying = true;
     SDL_HideWindow(window->sdlWindow);
-    window->visible = false;
+    SetVisible(*window, false);
     SendToWindow(handle, WM_DESTROY, 0, 0);
     KillWindowTimers(handle);
     // Only this routine removes windows, so the record is still there.

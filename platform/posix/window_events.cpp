@@ -1,6 +1,10 @@
 // SDL events into window messages. Close requests, keys and mouse input are
 // queued as input; size changes and exposure are acted on at once.
-#include "user_backend.h"
+#include "window_events.h"
+
+#include "paint.h"
+#include "present.h"
+#include "window.h"
 
 #include <SDL.h>
 
@@ -69,8 +73,10 @@ void HandleWindowEvent(const SDL_WindowEvent& event)
         QueueInput(window->handle, WM_CLOSE, 0, 0);
         break;
     case SDL_WINDOWEVENT_SIZE_CHANGED:
-        koru::posix::ResizeBackBuffer(*window, event.data1, event.data2);
-        koru::posix::InvalidateWhole(*window, true);
+        if (event.data1 == window->width && event.data2 == window->height) {
+            break;  // SDL says so also when only its own idea of the size changed
+        }
+        koru::posix::SetClientSize(*window, event.data1, event.data2);
         koru::posix::SendToWindow(window->handle, WM_SIZE, 0,
                                   MakeLParam(event.data1, event.data2));
         break;

@@ -3,9 +3,10 @@
 // belongs to the window thread; nothing here is locked.
 //
 // Every other file of the window side builds on this one, and this one on
-// none of them. Above it, in order: present.cpp, timer.cpp and video.cpp;
-// paint.cpp, which presents; window_events.cpp, which paints; and on top
-// window.cpp and message_queue.cpp, the Win32 entries that use them all.
+// none of them. Above it, in order: present.cpp, timer.cpp, video.cpp and
+// window_manager.cpp; paint.cpp, which presents; window_events.cpp, which
+// paints; and on top window.cpp and message_queue.cpp, the Win32 entries
+// that use them all.
 #pragma once
 
 #include <windows.h>
@@ -43,7 +44,7 @@ struct Window {
     int textureHeight;
     int outerWidth;  // as asked of CreateWindowExA: frame and caption included
     int outerHeight;
-    bool outerSizeSettled;  // the client area has been fitted to the outer size
+    bool frameFitted;  // the window manager's frame is known and taken off the client area
     // Back buffer of the client area, 0x00RRGGBB. It keeps the picture
     // between paints, whatever the video driver does with its own surface.
     std::unique_ptr<std::uint32_t[]> pixels;

@@ -3,14 +3,12 @@
 #include "video.h"
 
 #include <SDL.h>
-#include <dlfcn.h>
+#include <X11/Xlib.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-
-struct _XDisplay;  // Xlib's Display; only its pointer passes through here
 
 namespace koru::posix {
 namespace {
@@ -22,7 +20,7 @@ bool videoCanWait = false;
 // Xlib calls this when the X server connection breaks, and exits if it
 // returns. Its own handler calls exit(), which runs static destructors
 // while the benchmark worker still runs; leave at once instead.
-int OnDisplayLost(_XDisplay*)
+int OnDisplayLost(Display*)
 {
     static const char LINE[] = "koru-bench: the connection to the display was lost\n";
     const ssize_t written = write(STDERR_FILENO, LINE, sizeof LINE - 1);
@@ -33,32 +31,9 @@ int OnDisplayLost(_XDisplay*)
 // A failed X request (say, one naming a window another client has just
 // destroyed) is not worth the process: Xlib's default handler would print
 // it and exit(1) in the middle of a run. Carry on without it.
-int OnProtocolError(_XDisplay*, void*)
+int OnProtocolError(Display*, XErrorEvent*)
 {
     return 0;
-}
-
-// SDL loads libX11 at run time; the handlers go into that same library,
-// which this program does not otherwise link.
-void CatchDisplayLoss()
-{
-    void* library = dlopen("libX11.so.6", RTLD_LAZY | RTLD_NOLOAD);
-    if (library == nullptr) {
-        return;
-    }
-    using IoErrorHandler = int (*)(_XDisplay*);
-    using SetIoErrorHandler = IoErrorHandler (*)(IoErrorHandler);
-    auto setHandler = reinterpret_cast<SetIoErrorHandler>(dlsym(library, "XSetIOErrorHandler"));
-    if (setHandler != nullptr) {
-        setHandler(OnDisplayLost);
-    }
-    using ErrorHandler = int (*)(_XDisplay*, void*);
-    using SetErrorHandler = ErrorHandler (*)(ErrorHandler);
-    auto setErrorHandler = reinterpret_cast<SetErrorHandler>(dlsym(library, "XSetErrorHandler"));
-    if (setErrorHandler != nullptr) {
-        setErrorHandler(OnProtocolError);
-    }
-    dlclose(library);  // drops only the reference NOLOAD took
 }
 
 }  // namespace
@@ -115,7 +90,8 @@ bool OpenVideo()
     const bool x11 = driver != nullptr && std::strcmp(driver, "x11") == 0;
     const bool wayland = driver != nullptr && std::strcmp(driver, "wayland") == 0;
     if (x11) {
-        CatchDisplayLoss();
+        XSetIOErrorHandler(OnDisplayLost);
+        XSetErrorHandler(OnProtocolError);
     }
     // Other drivers (dummy, offscreen) would make SDL_WaitEventTimeout poll
     // every millisecond; the loop sleeps on its own clock there instead.

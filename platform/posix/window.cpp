@@ -1,11 +1,11 @@
 // Top-level windows over SDL windows: creation with WM_CREATE, showing,
 // UpdateWindow's direct paint, destruction with WM_DESTROY.
-#include "window.h"
-
 #include "paint.h"
 #include "present.h"
 #include "timer.h"
+#include "user_state.h"
 #include "video.h"
+#include "window_manager.h"
 
 #include <SDL.h>
 
@@ -17,36 +17,21 @@ namespace {
 constexpr int DEFAULT_WIDTH = 640;
 constexpr int DEFAULT_HEIGHT = 480;
 
-}  // namespace
-
-namespace koru::posix {
-
 // CreateWindowExA's size is the outer one, frame and caption included, but
-// SDL sizes the client area. Once the window manager reports its borders the
-// client area shrinks by them. Without a window manager (Xvfb alone) the
-// borders read zero, there is no frame, and the whole 640 x 480 is client
-// area; a manager that decorates late is caught at a later window event.
-void SettleOuterSize(Window& window)
+// X sizes the client area: the frame comes off it. Without a window
+// manager there is no frame, and the whole outer size is client area.
+void FitInFrame(koru::posix::Window& window, const koru::posix::FrameExtents& frame)
 {
-    if (window.outerSizeSettled || window.sdlWindow == nullptr) {
-        return;
+    window.frameFitted = true;
+    const int width = std::max(1, window.outerWidth - frame.left - frame.right);
+    const int height = std::max(1, window.outerHeight - frame.top - frame.bottom);
+    if (width != window.width || height != window.height) {
+        koru::posix::ResizeClientArea(window.sdlWindow, width, height);
+        koru::posix::SetClientSize(window, width, height);
     }
-    int top = 0;
-    int left = 0;
-    int bottom = 0;
-    int right = 0;
-    if (SDL_GetWindowBordersSize(window.sdlWindow, &top, &left, &bottom, &right) != 0 ||
-        top + left + bottom + right == 0) {
-        return;
-    }
-    window.outerSizeSettled = true;
-    const int width = std::max(1, window.outerWidth - left - right);
-    const int height = std::max(1, window.outerHeight - top - bottom);
-    SDL_SetWindowSize(window.sdlWindow, width, height);
-    SetClientSize(window, width, height);
 }
 
-}  // namespace koru::posix
+}  // namespace
 
 HWND WINAPI CreateWindowExA(DWORD, LPCSTR className, LPCSTR windowName, DWORD style, int x,
                             int y, int width, int height, HWND parent, HMENU menu,
@@ -69,10 +54,11 @@ try {
     height = std::max(height, 1);
     const int sdlX = x == CW_USEDEFAULT ? SDL_WINDOWPOS_UNDEFINED : x;
     const int sdlY = x == CW_USEDEFAULT ? SDL_WINDOWPOS_UNDEFINED : y;
-    Uint32 flags = SDL_WINDOW_HIDDEN;
-    if (style & WS_THICKFRAME) {
-        flags |= SDL_WINDOW_RESIZABLE;
-    }
+    // Every window has a sizing frame, as WS_OVERLAPPEDWINDOW, the one
+    // style the program uses, gives it. (SDL would pin a fixed-size
+    // window's size hints to the outer size, and the window manager would
+    // then undo taking the frame off.)
+    const Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE;
     // Everything that allocates comes before the SDL window, so that memory
     // running out leaves nothing behind.
     auto window = std::make_unique<Window>();
@@ -84,6 +70,7 @@ try {
     window->background = windowClass->second.background;
     window->outerWidth = width;
     window->outerHeight = height;
+    // Client area and outer size are the same until the frame is known.
     if (!SetClientSize(*window, width, height)) {
         std::fprintf(stderr, "koru-bench: cannot open a window: no memory for its %d x %d pixels\n",
                      width, height);
@@ -101,6 +88,10 @@ try {
     }
     record.sdlWindow = sdlWindow;
     record.sdlWindowId = SDL_GetWindowID(sdlWindow);
+    // As on Windows, the client area has its size before WM_CREATE.
+    if (FrameExtents frame; AskFrameExtents(sdlWindow, frame)) {
+        FitInFrame(record, frame);
+    }
     if (!OpenPresenter(record)) {
         SDL_DestroyWindow(sdlWindow);
         user.windows.erase(handleValue);
@@ -140,9 +131,18 @@ BOOL WINAPI ShowWindow(HWND handle, int showCommand)
     // Every other command shows the window as it is: nothing here
     // minimizes or maximizes.
     if (!wasVisible) {
-        SDL_ShowWindow(window->sdlWindow);
+        // A window manager that has not mapped the window in time maps it
+        // later, and SDL learns of it from the MapNotify then; meanwhile the
+        // paints go to the back buffer and show when it is exposed.
+        if (MapWithinLimit(window->sdlWindow)) {
+            SDL_ShowWindow(window->sdlWindow);
+        }
+        // A manager that did not say its frame before has put one round the
+        // window by now; the first paint is still to come.
+        if (FrameExtents frame; !window->frameFitted && ReadFrameExtents(window->sdlWindow, frame)) {
+            FitInFrame(*window, frame);
+        }
         SetVisible(*window, true);
-        SettleOuterSize(*window);
     }
     return wasVisible;
 }

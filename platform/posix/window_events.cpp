@@ -4,7 +4,6 @@
 
 #include "paint.h"
 #include "present.h"
-#include "window.h"
 
 #include <SDL.h>
 
@@ -85,12 +84,7 @@ void HandleWindowEvent(const SDL_WindowEvent& event)
         // shows it again, as a composited Windows desktop does. Repainting
         // here would wipe the first paint: X sends this once the window maps,
         // after UpdateWindow has already painted.
-        koru::posix::SettleOuterSize(*window);
         koru::posix::Present(*window, RECT{0, 0, window->width, window->height});
-        break;
-    case SDL_WINDOWEVENT_SHOWN:
-    case SDL_WINDOWEVENT_MOVED:
-        koru::posix::SettleOuterSize(*window);
         break;
     default:
         break;

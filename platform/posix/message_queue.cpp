@@ -131,10 +131,10 @@ void WINAPI PostQuitMessage(int exitCode)
     user.quitCode = exitCode;
 }
 
-BOOL WINAPI TranslateMessage(const MSG* msg)
+BOOL WINAPI TranslateMessage(const MSG*)
 {
-    // No character messages are made: nothing here reads typed text.
-    return msg != nullptr && (msg->message == WM_KEYDOWN || msg->message == WM_KEYUP);
+    // No key messages come (window_events.cpp), so none is translated.
+    return FALSE;
 }
 
 LRESULT WINAPI DispatchMessageA(const MSG* msg)

@@ -113,23 +113,16 @@ try {
     return nullptr;  // no memory for the class name or the window's record
 }
 
-BOOL WINAPI ShowWindow(HWND handle, int showCommand)
+BOOL WINAPI ShowWindow(HWND handle, int)
 {
     using namespace koru::posix;
     Window* window = LookUpWindow(handle);
     if (window == nullptr) {
         return FALSE;
     }
+    // Every command shows the window as it is: the program passes the
+    // start-up's SW_SHOWDEFAULT, and hides, minimizes or maximizes nothing.
     const bool wasVisible = window->visible;
-    if (showCommand == SW_HIDE) {
-        if (wasVisible) {
-            SDL_HideWindow(window->sdlWindow);
-            SetVisible(*window, false);
-        }
-        return wasVisible;
-    }
-    // Every other command shows the window as it is: nothing here
-    // minimizes or maximizes.
     if (!wasVisible) {
         // A window manager that has not mapped the window in time maps it
         // later, and SDL learns of it from the MapNotify then; meanwhile the

@@ -1,5 +1,6 @@
-// SDL events into window messages. Close requests, keys and mouse input are
-// queued as input; size changes and exposure are acted on at once.
+// SDL's events into window messages. A close request is queued as input;
+// size changes and exposure are acted on at once. Keys and the mouse are
+// not passed on: the program reads neither.
 #include "window_events.h"
 
 #include "paint.h"
@@ -11,38 +12,6 @@ namespace {
 
 using koru::posix::Window;
 
-// Virtual-key codes of the keys a window might see; others are dropped.
-WPARAM VirtualKey(SDL_Keycode key)
-{
-    if (key >= SDLK_a && key <= SDLK_z) {
-        return 'A' + static_cast<WPARAM>(key - SDLK_a);
-    }
-    if (key >= SDLK_0 && key <= SDLK_9) {
-        return '0' + static_cast<WPARAM>(key - SDLK_0);
-    }
-    if (key >= SDLK_F1 && key <= SDLK_F12) {
-        return 0x70 + static_cast<WPARAM>(key - SDLK_F1);
-    }
-    switch (key) {
-    case SDLK_BACKSPACE: return 0x08;
-    case SDLK_TAB: return 0x09;
-    case SDLK_RETURN: return 0x0D;
-    case SDLK_LSHIFT:
-    case SDLK_RSHIFT: return 0x10;
-    case SDLK_LCTRL:
-    case SDLK_RCTRL: return 0x11;
-    case SDLK_LALT:
-    case SDLK_RALT: return 0x12;
-    case SDLK_ESCAPE: return 0x1B;
-    case SDLK_SPACE: return 0x20;
-    case SDLK_LEFT: return 0x25;
-    case SDLK_UP: return 0x26;
-    case SDLK_RIGHT: return 0x27;
-    case SDLK_DOWN: return 0x28;
-    default: return 0;
-    }
-}
-
 // Two 16-bit values in one LPARAM, low word first (Win32's MAKELPARAM).
 LPARAM MakeLParam(int low, int high)
 {
@@ -50,15 +19,9 @@ LPARAM MakeLParam(int low, int high)
                                static_cast<std::uint32_t>(static_cast<WORD>(high)) << 16);
 }
 
-void QueueInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+void QueueClose(HWND window)
 {
-    auto& input = koru::posix::User().input;
-    // Windows keeps only the latest of consecutive mouse moves.
-    if (message == WM_MOUSEMOVE && !input.empty() && input.back().message == WM_MOUSEMOVE &&
-        input.back().hwnd == window) {
-        input.pop_back();
-    }
-    input.push_back(koru::posix::MakeMessage(window, message, wParam, lParam));
+    koru::posix::User().input.push_back(koru::posix::MakeMessage(window, WM_CLOSE, 0, 0));
 }
 
 void HandleWindowEvent(const SDL_WindowEvent& event)
@@ -69,7 +32,7 @@ void HandleWindowEvent(const SDL_WindowEvent& event)
     }
     switch (event.event) {
     case SDL_WINDOWEVENT_CLOSE:
-        QueueInput(window->handle, WM_CLOSE, 0, 0);
+        QueueClose(window->handle);
         break;
     case SDL_WINDOWEVENT_SIZE_CHANGED:
         if (event.data1 == window->width && event.data2 == window->height) {
@@ -91,24 +54,6 @@ void HandleWindowEvent(const SDL_WindowEvent& event)
     }
 }
 
-void HandleKey(const SDL_KeyboardEvent& event)
-{
-    const Window* window = koru::posix::LookUpSdlWindow(event.windowID);
-    const WPARAM key = VirtualKey(event.keysym.sym);
-    if (window == nullptr || key == 0) {
-        return;
-    }
-    // Repeat count 1, scan code, and for a release the previous-state and
-    // transition bits.
-    LPARAM flags = 1 | (static_cast<LPARAM>(event.keysym.scancode & 0xFF) << 16);
-    if (event.type == SDL_KEYUP) {
-        flags |= LPARAM{3} << 30;
-    } else if (event.repeat) {
-        flags |= LPARAM{1} << 30;
-    }
-    QueueInput(window->handle, event.type == SDL_KEYDOWN ? WM_KEYDOWN : WM_KEYUP, key, flags);
-}
-
 }  // namespace
 
 namespace koru::posix {
@@ -119,30 +64,11 @@ try {
     case SDL_QUIT:
         // Asked to end from outside: every window is asked to close.
         for (const auto& [handle, window] : User().windows) {
-            QueueInput(window->handle, WM_CLOSE, 0, 0);
+            QueueClose(window->handle);
         }
         break;
     case SDL_WINDOWEVENT:
         HandleWindowEvent(event.window);
-        break;
-    case SDL_KEYDOWN:
-    case SDL_KEYUP:
-        HandleKey(event.key);
-        break;
-    case SDL_MOUSEMOTION:
-        if (const Window* window = LookUpSdlWindow(event.motion.windowID)) {
-            QueueInput(window->handle, WM_MOUSEMOVE, 0,
-                       MakeLParam(event.motion.x, event.motion.y));
-        }
-        break;
-    case SDL_MOUSEBUTTONDOWN:
-    case SDL_MOUSEBUTTONUP:
-        if (const Window* window = LookUpSdlWindow(event.button.windowID);
-            window != nullptr && event.button.button == SDL_BUTTON_LEFT) {
-            QueueInput(window->handle,
-                       event.type == SDL_MOUSEBUTTONDOWN ? WM_LBUTTONDOWN : WM_LBUTTONUP, 0,
-                       MakeLParam(event.button.x, event.button.y));
-        }
         break;
     default:
         break;

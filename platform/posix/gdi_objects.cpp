@@ -465,14 +465,3 @@ int WINAPI SetBkMode(HDC dc, int mode)
     context->bkMode = mode;
     return old;
 }
-
-COLORREF WINAPI SetTextColor(HDC dc, COLORREF colour)
-{
-    HDC__* context = LiveDC(dc);
-    if (context == nullptr) {
-        return CLR_INVALID;
-    }
-    const COLORREF old = context->textColour;
-    context->textColour = colour & 0x00FFFFFFu;
-    return old;
-}

@@ -260,7 +260,6 @@ HFONT WINAPI CreateFontA(int height, int width, int escapement, int orientation,
                          DWORD outPrecision, DWORD clipPrecision, DWORD quality,
                          DWORD pitchAndFamily, LPCSTR faceName);
 int WINAPI SetBkMode(HDC dc, int mode);
-COLORREF WINAPI SetTextColor(HDC dc, COLORREF colour);
 BOOL WINAPI TextOutA(HDC dc, int x, int y, LPCSTR text, int length);
 HBITMAP WINAPI CreateCompatibleBitmap(HDC dc, int width, int height);
 COLORREF WINAPI GetPixel(HDC dc, int x, int y);

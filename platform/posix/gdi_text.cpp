@@ -1,8 +1,9 @@
-// TextOutA: the bytes are decoded in the code page of the selected font's
-// character set and drawn with FreeType, antialiased, in the default text
-// colour, black. (x, y) is the top-left corner of the character cell, so the
-// baseline is at y + ascent. The program draws all its text TRANSPARENT:
-// the glyphs alone are drawn, whatever the context's background mode.
+// TextOutA: the bytes are decoded in code page 932, the character set of
+// every font the program makes, and drawn with FreeType, antialiased, in
+// the default text colour, black. (x, y) is the top-left corner of the
+// character cell, so the baseline is at y + ascent. The program draws all
+// its text TRANSPARENT: the glyphs alone are drawn, whatever the context's
+// background mode.
 #include "gdi_objects.h"
 #include "text_decode.h"
 
@@ -102,7 +103,7 @@ try {
         return TRUE;
     }
     const std::u32string characters =
-        DecodeText(text, static_cast<std::size_t>(length), font.charSet);
+        DecodeText(text, static_cast<std::size_t>(length));
     FT_Face fallback = FallbackFace();
     // The faces are shared between fonts: size them for this one each time.
     FT_Set_Pixel_Sizes(font.face, 0, static_cast<FT_UInt>(font.ppem));

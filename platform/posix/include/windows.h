@@ -244,8 +244,6 @@ typedef DWORD COLORREF;
 #define PROOF_QUALITY 2
 #define FIXED_PITCH 1
 #define FF_MODERN 0x30
-#define ANSI_CHARSET 0
-#define DEFAULT_CHARSET 1
 
 HGDIOBJ WINAPI GetStockObject(int object);
 int WINAPI GetObjectA(HGDIOBJ object, int bufferSize, LPVOID buffer);

@@ -18,7 +18,7 @@ namespace koru::posix {
 namespace {
 
 constexpr int SYSTEM_FONT = 13;
-constexpr std::int64_t MAX_BITMAP_PIXELS = std::int64_t{1} << 26;  // 8192 x 8192
+constexpr std::int64_t MAX_BITMAP_PIXELS = std::int64_t{MAX_BITMAP_SIDE} * MAX_BITMAP_SIDE;
 
 // Objects and contexts are kept apart so neither is taken for the other.
 // Never destroyed, so a handle used during process exit is still looked up;

@@ -14,6 +14,10 @@
 
 namespace koru::posix {
 
+// No bitmap is wider or taller than this, nor larger than its square: a
+// made-up size must not ask for gigabytes.
+constexpr int MAX_BITMAP_SIDE = 8192;
+
 enum class GdiKind { BITMAP, FONT, BRUSH };
 
 }  // namespace koru::posix

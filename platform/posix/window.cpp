@@ -1,5 +1,6 @@
 // Top-level windows over SDL windows: creation with WM_CREATE, showing,
 // UpdateWindow's direct paint, destruction with WM_DESTROY.
+#include "image_base.h"
 #include "paint.h"
 #include "present.h"
 #include "timer.h"
@@ -189,7 +190,8 @@ LONG WINAPI GetWindowLongA(HWND handle, int index)
     if (window == nullptr || index != GWL_HINSTANCE) {
         return 0;
     }
-    // A LONG holds the instance only if it fits in 32 bits; the start-up
-    // passes a small one (0x400000, Windows' usual image base) for this.
+    // A LONG holds the instance only if it fits in 32 bits, as the one the
+    // start-up passes does.
+    static_assert(koru::posix::IMAGE_BASE <= 0x7FFFFFFF);
     return static_cast<LONG>(reinterpret_cast<std::uintptr_t>(window->instance));
 }

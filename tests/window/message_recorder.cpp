@@ -1,5 +1,9 @@
 #include "window/message_recorder.h"
 
+#ifndef _WIN32
+#include "image_base.h"
+#endif
+
 #include <cstdio>
 #include <ctime>
 
@@ -137,7 +141,7 @@ HINSTANCE TestInstance()
 #ifdef _WIN32
     return GetModuleHandleA(nullptr);
 #else
-    return reinterpret_cast<HINSTANCE>(std::uintptr_t{0x400000});
+    return koru::posix::ImageBase();
 #endif
 }
 

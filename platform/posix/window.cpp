@@ -133,7 +133,8 @@ BOOL WINAPI ShowWindow(HWND handle, int)
         }
         // A manager that did not say its frame before has put one round the
         // window by now; the first paint is still to come.
-        if (FrameExtents frame; !window->frameFitted && ReadFrameExtents(window->sdlWindow, frame)) {
+        FrameExtents frame;
+        if (!window->frameFitted && ReadFrameExtents(window->sdlWindow, frame)) {
             FitInFrame(*window, frame);
         }
         SetVisible(*window, true);

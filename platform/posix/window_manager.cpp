@@ -7,6 +7,9 @@
 // - SDL_ShowWindow maps the window and then blocks in XIfEvent until the
 //   window manager has mapped it: a manager that is busy, starting or hung
 //   would hold the program there for ever. Mapping here waits a bounded time.
+// - A request is made again while no answer comes. openbox, while it is
+//   starting, has been seen to drop a map request for good (2 starts in
+//   some 800, on a busy machine); the next request was answered at once.
 //
 // Events taken from Xlib's queue here are only the ones waited for; every
 // other event stays for SDL.
@@ -31,6 +34,7 @@ using Clock = std::chrono::steady_clock;
 // in under 5 ms; a manager that has not answered in half a second is
 // treated as absent (the window is then shown all the same).
 constexpr std::chrono::milliseconds WINDOW_MANAGER_LIMIT{500};
+constexpr std::chrono::milliseconds ASK_AGAIN_PERIOD{100};
 
 struct XWindow {
     Display* display;
@@ -92,8 +96,9 @@ bool AnswersFrameRequests(Display* display)
     }
     const Atom request = XInternAtom(display, "_NET_REQUEST_FRAME_EXTENTS", False);
     long supported[512];
-    const unsigned long count = ReadLongs(display, root, XInternAtom(display, "_NET_SUPPORTED", False),
-                                          XA_ATOM, supported, std::size(supported));
+    const Atom supportedAtom = XInternAtom(display, "_NET_SUPPORTED", False);
+    const unsigned long count =
+        ReadLongs(display, root, supportedAtom, XA_ATOM, supported, std::size(supported));
     return std::find(supported, supported + count, static_cast<long>(request)) != supported + count;
 }
 
@@ -112,23 +117,34 @@ Bool IsAwaited(Display*, XEvent* event, XPointer argument)
     return event->type != PropertyNotify || event->xproperty.atom == awaited->property;
 }
 
-// Takes the awaited event from the queue, reading the connection as the
-// server sends more; false once `deadline` has passed without it.
-bool WaitForEvent(Display* display, const Awaited& awaited, Clock::time_point deadline)
+// Makes the request with `ask` and takes the awaited event, the answer,
+// from the queue, reading the connection as the server sends more. Asks
+// again every ASK_AGAIN_PERIOD; false once the limit has passed without an
+// answer.
+template <class Ask>
+bool AskAndWait(Display* display, const Awaited& awaited, Ask ask)
 {
+    const Clock::time_point deadline = Clock::now() + WINDOW_MANAGER_LIMIT;
+    Clock::time_point askAgain = Clock::now();
     XEvent event;
     for (;;) {
+        if (Clock::now() >= askAgain) {
+            ask();
+            askAgain = Clock::now() + ASK_AGAIN_PERIOD;
+        }
         // Reads whatever the server has sent so far, then looks.
         if (XCheckIfEvent(display, &event, IsAwaited,
                           reinterpret_cast<XPointer>(const_cast<Awaited*>(&awaited)))) {
             return true;
         }
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0) {
+        const Clock::time_point now = Clock::now();
+        if (now >= deadline) {
             return false;
         }
+        const auto wait =
+            std::chrono::ceil<std::chrono::milliseconds>(std::min(deadline, askAgain) - now);
         pollfd connection{ConnectionNumber(display), POLLIN, 0};
-        if (poll(&connection, 1, static_cast<int>(left.count())) < 0 && errno != EINTR) {
+        if (poll(&connection, 1, static_cast<int>(wait.count())) < 0 && errno != EINTR) {
             return false;
         }
     }
@@ -142,17 +158,17 @@ bool AskFrameExtents(SDL_Window* window, FrameExtents& frame)
     if (!ToXWindow(window, x) || !AnswersFrameRequests(x.display)) {
         return false;
     }
-    const Clock::time_point deadline = Clock::now() + WINDOW_MANAGER_LIMIT;
     const Atom extents = XInternAtom(x.display, "_NET_FRAME_EXTENTS", False);
     XEvent request{};
     request.xclient.type = ClientMessage;
     request.xclient.window = x.window;
     request.xclient.message_type = XInternAtom(x.display, "_NET_REQUEST_FRAME_EXTENTS", False);
     request.xclient.format = 32;
-    XSendEvent(x.display, DefaultRootWindow(x.display), False,
-               SubstructureRedirectMask | SubstructureNotifyMask, &request);
     // SDL asked for property changes on its window when it made it.
-    WaitForEvent(x.display, Awaited{x.window, PropertyNotify, extents}, deadline);
+    AskAndWait(x.display, Awaited{x.window, PropertyNotify, extents}, [&] {
+        XSendEvent(x.display, DefaultRootWindow(x.display), False,
+                   SubstructureRedirectMask | SubstructureNotifyMask, &request);
+    });
     return ReadFrameExtents(window, frame);
 }
 
@@ -193,12 +209,12 @@ bool MapWithinLimit(SDL_Window* window)
     if (!ToXWindow(window, x)) {
         return true;
     }
-    const Clock::time_point deadline = Clock::now() + WINDOW_MANAGER_LIMIT;
-    XMapRaised(x.display, x.window);
-    // Without a window manager the server maps it at once: after this round
-    // trip its MapNotify is already in the queue, and nothing waits.
-    XSync(x.display, False);
-    return WaitForEvent(x.display, Awaited{x.window, MapNotify, None}, deadline);
+    return AskAndWait(x.display, Awaited{x.window, MapNotify, None}, [&] {
+        XMapRaised(x.display, x.window);
+        // Without a window manager the server maps it at once: after this
+        // round trip its MapNotify is already in the queue, and nothing waits.
+        XSync(x.display, False);
+    });
 }
 
 }  // namespace koru::posix

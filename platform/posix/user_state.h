@@ -50,13 +50,13 @@ struct Window {
     std::unique_ptr<std::uint32_t[]> pixels;
     int width;
     int height;
-    // Kept by paint.cpp alone.
+    // The update region and the paint in progress: paint.cpp's alone.
     RECT update;  // bounding rectangle of the update region; empty if none
     bool updateErase;
     RECT paintArea;  // between BeginPaint and EndPaint
     bool painting;
     bool paintErased;  // the class brush filled some of it since BeginPaint
-    bool visible;
+    bool visible;  // changed through SetVisible (paint.cpp), which keeps the update region right
     bool destroying;
 };
 

@@ -2,11 +2,12 @@
 // and timer lives in one UserState, reached through User(). All of it
 // belongs to the window thread; nothing here is locked.
 //
-// Every other file of the window side builds on this one, and this one on
-// none of them. Above it, in order: present.cpp, timer.cpp, video.cpp and
-// window_manager.cpp; paint.cpp, which presents; window_events.cpp, which
-// paints; and on top window.cpp and message_queue.cpp, the Win32 entries
-// that use them all.
+// The window side's files and who calls whom, from the bottom: this one,
+// which calls none of them; video.cpp (SDL video) and window_manager.cpp
+// (Xlib), which use no record here; present.cpp, timer.cpp and
+// window_class.cpp; paint.cpp, which presents; window_events.cpp, which
+// paints and presents; and on top window.cpp and message_queue.cpp, the
+// Win32 entries that use the rest. No file calls one above it.
 #pragma once
 
 #include <windows.h>

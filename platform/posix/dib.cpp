@@ -13,7 +13,6 @@ namespace {
 constexpr std::size_t FILE_HEADER_SIZE = 14;
 constexpr std::uint32_t INFO_HEADER_SIZE = 40;
 constexpr std::uint32_t BI_RGB = 0;
-constexpr std::int64_t MAX_SIDE = 8192;
 
 std::uint32_t ReadU32(const std::uint8_t* p)
 {
@@ -49,8 +48,8 @@ HBITMAP ReadBitmapFile(const std::uint8_t* data, std::size_t size)
     const std::uint32_t compression = ReadU32(info + 16);
     const std::int64_t height = signedHeight < 0 ? -signedHeight : signedHeight;
     if (infoSize < INFO_HEADER_SIZE || FILE_HEADER_SIZE + infoSize > pixelOffset ||
-        width <= 0 || width > MAX_SIDE || height == 0 || height > MAX_SIDE || planes != 1 ||
-        (bitsPixel != 24 && bitsPixel != 32) || compression != BI_RGB) {
+        width <= 0 || width > MAX_BITMAP_SIDE || height == 0 || height > MAX_BITMAP_SIDE ||
+        planes != 1 || (bitsPixel != 24 && bitsPixel != 32) || compression != BI_RGB) {
         return nullptr;
     }
     const std::uint64_t bytesPixel = bitsPixel / 8;

@@ -1,6 +1,8 @@
 // CreateFileA, WriteFile and CloseHandle over POSIX descriptors, for the
 // scratch file.
 //
+// - Files are opened only as the program opens its scratch file: for
+//   writing, made or cut to nothing (GENERIC_WRITE, CREATE_ALWAYS).
 // - Files on drive C are opened in its directory (drive_c.h), which is
 //   checked once and held open; only a regular file with one link that
 //   belongs to the user is written.
@@ -28,24 +30,10 @@ namespace {
 using koru::posix::KernelKind;
 using koru::posix::KernelObject;
 
-int OpenFlags(DWORD desiredAccess, DWORD disposition)
-{
-    int flags = O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK;
-    const bool reads = (desiredAccess & GENERIC_READ) != 0;
-    const bool writes = (desiredAccess & GENERIC_WRITE) != 0;
-    flags |= reads && writes ? O_RDWR : writes ? O_WRONLY : O_RDONLY;
-    switch (disposition) {
-    case CREATE_NEW: return flags | O_CREAT | O_EXCL;
-    case CREATE_ALWAYS:
-    case OPEN_ALWAYS: return flags | O_CREAT;
-    case OPEN_EXISTING:
-    case TRUNCATE_EXISTING: return flags;
-    default: return -1;
-    }
-}
+constexpr int OPEN_FLAGS = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK;
 
 // A path off drive C, checked on every open.
-int OpenPath(const char* fileName, int flags)
+int OpenPath(const char* fileName)
 {
     std::string path;
     if (!koru::posix::MapWindowsPath(fileName, path)) {
@@ -53,7 +41,7 @@ int OpenPath(const char* fileName, int flags)
     }
     int fd;
     do {
-        fd = open(path.c_str(), flags, 0600);
+        fd = open(path.c_str(), OPEN_FLAGS, 0600);
     } while (fd < 0 && errno == EINTR);
     if (fd >= 0 && !koru::posix::FitForWriting(fd)) {
         close(fd);
@@ -67,13 +55,12 @@ int OpenPath(const char* fileName, int flags)
 HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
                           LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD, HANDLE)
 try {
-    const int flags = OpenFlags(desiredAccess, disposition);
-    if (flags < 0) {
+    if (desiredAccess != GENERIC_WRITE || disposition != CREATE_ALWAYS) {
         return INVALID_HANDLE_VALUE;
     }
     const char* onDriveC = koru::posix::DriveCRest(fileName);
-    const int fd = onDriveC != nullptr ? koru::posix::OpenDriveCFile(onDriveC, flags)
-                                       : OpenPath(fileName, flags);
+    const int fd = onDriveC != nullptr ? koru::posix::OpenDriveCFile(onDriveC, OPEN_FLAGS)
+                                       : OpenPath(fileName);
     if (fd < 0) {
         return INVALID_HANDLE_VALUE;
     }
@@ -83,7 +70,7 @@ try {
     }
     // Truncate only once the file is ours: O_TRUNC would cut a file that
     // another instance holds.
-    if ((disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING) && ftruncate(fd, 0) != 0) {
+    if (ftruncate(fd, 0) != 0) {
         close(fd);
         return INVALID_HANDLE_VALUE;
     }

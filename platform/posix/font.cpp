@@ -207,7 +207,7 @@ void SetMetrics(FT_Face face, int height, FontSetup& setup)
 
 }  // namespace
 
-FontSetup SetUpFont(const char* faceName, int height, unsigned charSet)
+FontSetup SetUpFont(const char* faceName, int height)
 {
     // A LOGFONT holds at most 31 bytes of face name.
     std::size_t nameLength = 0;
@@ -215,8 +215,7 @@ FontSetup SetUpFont(const char* faceName, int height, unsigned charSet)
         ++nameLength;
     }
     FontSetup setup;
-    setup.charSet = charSet;
-    setup.face = MatchFace(ToUtf8(DecodeText(faceName, nameLength, charSet)));
+    setup.face = MatchFace(ToUtf8(DecodeText(faceName, nameLength)));
     if (setup.face != nullptr) {
         SetMetrics(setup.face, height, setup);
     }

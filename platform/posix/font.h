@@ -11,12 +11,11 @@ struct FontSetup {
     int ppem = 0;
     int ascent = 0;   // cell top to baseline, internal leading included
     int descent = 0;  // baseline to cell bottom
-    unsigned charSet = 0;
 };
 
-// `faceName` is in the code page of `charSet` and may be null. A positive
-// height is the cell height, a negative one the em height, 0 a default.
-FontSetup SetUpFont(const char* faceName, int height, unsigned charSet);
+// `faceName` is in code page 932 and may be null. A positive height is the
+// cell height, a negative one the em height, 0 a default.
+FontSetup SetUpFont(const char* faceName, int height);
 
 // A face to borrow glyphs from that the chosen face lacks; null if none.
 FT_FaceRec_* FallbackFace();

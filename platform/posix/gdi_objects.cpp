@@ -18,7 +18,7 @@ namespace koru::posix {
 namespace {
 
 constexpr int SYSTEM_FONT = 13;
-constexpr std::int64_t MAX_BITMAP_PIXELS = std::int64_t{1} << 26;  // 8192 x 8192
+constexpr std::int64_t MAX_BITMAP_PIXELS = std::int64_t{MAX_BITMAP_SIDE} * MAX_BITMAP_SIDE;
 
 // Objects and contexts are kept apart so neither is taken for the other.
 // Never destroyed, so a handle used during process exit is still looked up;
@@ -87,7 +87,7 @@ Font& DefaultFont()
     static Font& font = []() -> Font& {
         auto f = std::make_unique<Font>();
         f->kind = GdiKind::FONT;
-        f->setup = SetUpFont(nullptr, 0, SHIFTJIS_CHARSET);
+        f->setup = SetUpFont(nullptr, 0);
         return Stock(std::move(f));
     }();
     return font;
@@ -440,14 +440,15 @@ try {
     return nullptr;
 }
 
-HFONT WINAPI CreateFontA(int height, int, int, int, int, DWORD, DWORD, DWORD, DWORD charSet,
-                         DWORD, DWORD, DWORD, DWORD, LPCSTR faceName)
+HFONT WINAPI CreateFontA(int height, int, int, int, int, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD,
+                         DWORD, DWORD, LPCSTR faceName)
 try {
-    // Only the height, character set and face shape the result; a face that
-    // is not there still gives a font, drawn in a fallback face.
+    // Only the height and face shape the result; a face that is not there
+    // still gives a font, drawn in a fallback face. Every font's text is
+    // code page 932: the program asks for SHIFTJIS_CHARSET alone.
     auto font = std::make_unique<Font>();
     font->kind = GdiKind::FONT;
-    font->setup = SetUpFont(faceName, height, charSet);
+    font->setup = SetUpFont(faceName, height);
     Font* made = font.get();
     Register(font);
     return made;
@@ -463,16 +464,5 @@ int WINAPI SetBkMode(HDC dc, int mode)
     }
     const int old = context->bkMode;
     context->bkMode = mode;
-    return old;
-}
-
-COLORREF WINAPI SetTextColor(HDC dc, COLORREF colour)
-{
-    HDC__* context = LiveDC(dc);
-    if (context == nullptr) {
-        return CLR_INVALID;
-    }
-    const COLORREF old = context->textColour;
-    context->textColour = colour & 0x00FFFFFFu;
     return old;
 }

@@ -14,6 +14,10 @@
 
 namespace koru::posix {
 
+// No bitmap is wider or taller than this, nor larger than its square: a
+// made-up size must not ask for gigabytes.
+constexpr int MAX_BITMAP_SIDE = 8192;
+
 enum class GdiKind { BITMAP, FONT, BRUSH };
 
 }  // namespace koru::posix
@@ -65,9 +69,7 @@ struct HDC__ {
     bool used = false;                    // SURFACE: its pixels were drawn on
     koru::posix::Bitmap* bitmap = nullptr;  // MEMORY: never null
     koru::posix::Font* font = nullptr;      // never null
-    int bkMode = OPAQUE;
-    COLORREF textColour = RGB(0, 0, 0);
-    COLORREF bkColour = RGB(255, 255, 255);
+    int bkMode = OPAQUE;  // kept for SetBkMode to give back; text never paints a box (gdi_text.cpp)
 };
 
 namespace koru::posix {
@@ -97,12 +99,6 @@ Bitmap* NewBitmap(int width, int height);
 // A new, registered bitmap whose pixels are read from `rows` when first
 // used; the rows must already be known to lie within their bytes.
 Bitmap* NewPicture(int width, int height, const PictureRows& rows);
-
-inline std::uint32_t ToXrgb(COLORREF colour)
-{
-    return (static_cast<std::uint32_t>(GetRValue(colour)) << 16) |
-           (static_cast<std::uint32_t>(GetGValue(colour)) << 8) | GetBValue(colour);
-}
 
 inline COLORREF ToColorref(std::uint32_t xrgb)
 {

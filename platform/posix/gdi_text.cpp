@@ -1,7 +1,9 @@
-// TextOutA: the bytes are decoded in the code page of the selected font's
-// character set and drawn with FreeType, antialiased, in the text colour.
-// (x, y) is the top-left corner of the character cell, so the baseline is at
-// y + ascent. OPAQUE mode first fills the cells with the background colour.
+// TextOutA: the bytes are decoded in code page 932, the character set of
+// every font the program makes, and drawn with FreeType, antialiased, in
+// the default text colour, black. (x, y) is the top-left corner of the
+// character cell, so the baseline is at y + ascent. The program draws all
+// its text TRANSPARENT: the glyphs alone are drawn, whatever the context's
+// background mode.
 #include "gdi_objects.h"
 #include "text_decode.h"
 
@@ -16,6 +18,8 @@
 using namespace koru::posix;
 
 namespace {
+
+constexpr std::uint32_t INK = 0x000000;  // black: the program sets no other text colour
 
 struct Glyph {
     FT_Face face;
@@ -99,7 +103,7 @@ try {
         return TRUE;
     }
     const std::u32string characters =
-        DecodeText(text, static_cast<std::size_t>(length), font.charSet);
+        DecodeText(text, static_cast<std::size_t>(length));
     FT_Face fallback = FallbackFace();
     // The faces are shared between fonts: size them for this one each time.
     FT_Set_Pixel_Sizes(font.face, 0, static_cast<FT_UInt>(font.ppem));
@@ -107,27 +111,6 @@ try {
         FT_Set_Pixel_Sizes(fallback, 0, static_cast<FT_UInt>(font.ppem));
     }
     const std::int64_t baseline = std::int64_t{y} + font.ascent;
-    if (context->bkMode == OPAQUE) {
-        std::int64_t width = 0;
-        for (char32_t character : characters) {
-            const Glyph glyph = FindGlyph(font.face, fallback, character);
-            if (LoadGlyph(glyph, FT_LOAD_DEFAULT)) {
-                width += glyph.face->glyph->advance.x >> 6;
-            }
-        }
-        const std::uint32_t paper = ToXrgb(context->bkColour);
-        const std::int64_t left = std::max<std::int64_t>(x, target.clip.left);
-        const std::int64_t right = std::min<std::int64_t>(std::int64_t{x} + width, target.clip.right);
-        const std::int64_t top = std::max<std::int64_t>(y, target.clip.top);
-        const std::int64_t bottom =
-            std::min<std::int64_t>(baseline + font.descent, target.clip.bottom);
-        for (std::int64_t row = top; row < bottom; ++row) {
-            for (std::int64_t column = left; column < right; ++column) {
-                target.pixels[row * target.pitch + column] = paper;
-            }
-        }
-    }
-    const std::uint32_t ink = ToXrgb(context->textColour);
     std::int64_t pen = x;
     for (char32_t character : characters) {
         const Glyph glyph = FindGlyph(font.face, fallback, character);
@@ -135,7 +118,7 @@ try {
             continue;
         }
         const FT_GlyphSlot slot = glyph.face->glyph;
-        DrawCoverage(target, slot->bitmap, pen + slot->bitmap_left, baseline - slot->bitmap_top, ink);
+        DrawCoverage(target, slot->bitmap, pen + slot->bitmap_left, baseline - slot->bitmap_top, INK);
         pen += slot->advance.x >> 6;
     }
     return TRUE;

@@ -2,7 +2,11 @@
 // posted messages, the quit request, input, a WM_PAINT for a window that
 // needs one, a WM_TIMER for a due timer; with none of these it sleeps
 // until the next timer is due or SDL has an event.
-#include "user_backend.h"
+#include "paint.h"
+#include "timer.h"
+#include "user_state.h"
+#include "video.h"
+#include "window_events.h"
 
 #include <SDL.h>
 
@@ -21,7 +25,7 @@ constexpr std::int64_t IDLE_SLICE_US = 100'000;
 
 void PumpSdl()
 {
-    if (!User().videoUp) {
+    if (!VideoUp()) {
         return;
     }
     SDL_Event event;
@@ -42,16 +46,14 @@ bool TakeFront(std::list<MSG>& queue, MSG& msg)
 
 bool TakePaint(MSG& msg)
 {
-    for (const auto& [handle, window] : User().windows) {
-        const RECT& update = window->update;
-        if (window->visible && update.left < update.right && update.top < update.bottom) {
-            msg = MSG{};
-            msg.hwnd = window->handle;
-            msg.message = WM_PAINT;
-            return true;
-        }
+    const HWND window = WindowToPaint();
+    if (window == nullptr) {
+        return false;
     }
-    return false;
+    msg = MSG{};
+    msg.hwnd = window;
+    msg.message = WM_PAINT;
+    return true;
 }
 
 // Blocks until the next timer is due or an event may have come. The wait is
@@ -59,14 +61,12 @@ bool TakePaint(MSG& msg)
 // has returned early in some versions.
 void WaitForWork()
 {
-    UserState& user = User();
-    std::int64_t dueUs = 0;
-    const bool timed = NextTimerDue(dueUs);
-    const std::int64_t leftUs = timed ? dueUs - NowUs() : -1;
-    if (timed && leftUs <= 0) {
+    std::int64_t leftUs = 0;
+    const bool timed = TimeToNextTimer(leftUs);
+    if (timed && leftUs == 0) {
         return;
     }
-    if (user.videoUp && user.videoCanWait && !user.windows.empty()) {
+    if (VideoCanWait() && !User().windows.empty()) {
         // SDL only blocks while it has a window to wake.
         const int timeoutMs =
             timed ? static_cast<int>(std::min<std::int64_t>((leftUs + 999) / 1000, INT_MAX)) : -1;
@@ -105,7 +105,7 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND, UINT, UINT)
         if (TakeFront(user.input, *msg)) {
             return TRUE;
         }
-        if (TakePaint(*msg) || TakeDueTimer(NowUs(), *msg)) {
+        if (TakePaint(*msg) || TakeDueTimer(*msg)) {
             msg->time = GetTickCount();
             return TRUE;
         }
@@ -131,10 +131,10 @@ void WINAPI PostQuitMessage(int exitCode)
     user.quitCode = exitCode;
 }
 
-BOOL WINAPI TranslateMessage(const MSG* msg)
+BOOL WINAPI TranslateMessage(const MSG*)
 {
-    // No character messages are made: nothing here reads typed text.
-    return msg != nullptr && (msg->message == WM_KEYDOWN || msg->message == WM_KEYUP);
+    // No key messages come (window_events.cpp), so none is translated.
+    return FALSE;
 }
 
 LRESULT WINAPI DispatchMessageA(const MSG* msg)
@@ -161,8 +161,7 @@ LRESULT WINAPI DefWindowProcA(HWND handle, UINT message, WPARAM, LPARAM)
     }
     case WM_ERASEBKGND: {
         Window* window = LookUpWindow(handle);
-        return window != nullptr && window->painting &&
-               EraseBackground(*window, window->paintArea);
+        return window != nullptr && EraseUpdateArea(*window);
     }
     default:
         return 0;

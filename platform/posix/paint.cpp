@@ -2,8 +2,10 @@
 // what a paint drew (present.cpp). The update region is kept as its
 // bounding rectangle: the program only ever invalidates the whole client
 // area.
+#include "paint.h"
+
 #include "gdi_surface.h"
-#include "user_backend.h"
+#include "present.h"
 
 #include <algorithm>
 #include <new>
@@ -34,16 +36,14 @@ RECT Bound(const RECT& a, const RECT& b)
                 std::max(a.bottom, b.bottom)};
 }
 
-std::uint32_t BackgroundColour(const koru::posix::Window& window)
+using koru::posix::Window;
+
+std::uint32_t BackgroundColour(const Window& window)
 {
     std::uint32_t colour = 0xFFFFFF;
     koru::posix::BrushColour(window.background, colour);
     return colour;
 }
-
-}  // namespace
-
-namespace koru::posix {
 
 void InvalidateWhole(Window& window, bool erase)
 {
@@ -51,14 +51,12 @@ void InvalidateWhole(Window& window, bool erase)
         return;  // a hidden window has nothing to repaint; showing it invalidates
     }
     window.update = RECT{0, 0, window.width, window.height};
+    // Sticky: one invalidation asking to erase erases the whole update region.
     window.updateErase = window.updateErase || erase;
 }
 
 bool ResizeBackBuffer(Window& window, int width, int height)
 {
-    if (width == window.width && height == window.height) {
-        return true;
-    }
     if (width <= 0 || height <= 0) {
         return false;
     }
@@ -83,13 +81,53 @@ bool ResizeBackBuffer(Window& window, int width, int height)
     return true;
 }
 
-bool EraseBackground(Window& window, const RECT& area)
+}  // namespace
+
+namespace koru::posix {
+
+bool SetClientSize(Window& window, int width, int height)
+{
+    if (width == window.width && height == window.height) {
+        return true;
+    }
+    const bool resized = ResizeBackBuffer(window, width, height);
+    InvalidateWhole(window, true);
+    return resized;
+}
+
+void SetVisible(Window& window, bool visible)
+{
+    window.visible = visible;
+    if (visible) {
+        InvalidateWhole(window, true);
+    } else {
+        window.update = RECT{};
+        window.updateErase = false;
+    }
+}
+
+bool NeedsPaint(const Window& window)
+{
+    return window.visible && !IsEmpty(window.update);
+}
+
+HWND WindowToPaint()
+{
+    for (const auto& [handle, window] : User().windows) {
+        if (NeedsPaint(*window)) {
+            return window->handle;
+        }
+    }
+    return nullptr;
+}
+
+bool EraseUpdateArea(Window& window)
 {
     std::uint32_t colour = 0;
-    if (!BrushColour(window.background, colour)) {
+    if (!window.painting || !BrushColour(window.background, colour)) {
         return false;
     }
-    const RECT inside = Intersect(area, RECT{0, 0, window.width, window.height});
+    const RECT inside = Intersect(window.paintArea, RECT{0, 0, window.width, window.height});
     window.paintErased = true;
     for (int y = inside.top; y < inside.bottom; ++y) {
         std::uint32_t* row = window.pixels.get() + static_cast<std::ptrdiff_t>(y) * window.width;
@@ -116,7 +154,7 @@ BOOL WINAPI InvalidateRect(HWND handle, const RECT* rect, BOOL erase)
         return TRUE;
     }
     window->update = Bound(window->update, area);
-    // Sticky: one invalidation asking to erase erases the whole update region.
+    // Sticky, as in InvalidateWhole.
     window->updateErase = window->updateErase || erase != FALSE;
     return TRUE;
 }

@@ -10,9 +10,10 @@
 //   it is read once, before the first window, and is off for speed.
 // - Else nothing can show the window: CreateWindowExA fails, after one
 //   line on stderr, rather than leave a blank window up for the whole run.
+#include "present.h"
+
 #include "gdi_surface.h"
 #include "stderr_line.h"
-#include "user_backend.h"
 
 #include <SDL.h>
 

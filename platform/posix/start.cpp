@@ -1,6 +1,7 @@
 // The runtime start-up: calls WinMain as Windows' C runtime does and ends
 // the process with its result at once, taking any other thread with it.
-#include "user_backend.h"
+#include "image_base.h"
+#include "user_state.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -49,10 +50,7 @@ int main(int argc, char** argv)
     } catch (...) {
         commandLine.clear();  // no memory for it: the program reads none anyway
     }
-    // Windows' usual image base: small enough for GetWindowLongA's 32-bit
-    // LONG to give it back intact.
-    const auto instance = reinterpret_cast<HINSTANCE>(std::uintptr_t{0x400000});
-    int code = WinMain(instance, nullptr, commandLine.data(), SW_SHOWDEFAULT);
+    int code = WinMain(koru::posix::ImageBase(), nullptr, commandLine.data(), SW_SHOWDEFAULT);
     // A program that never got its window failed, whatever WinMain says.
     if (code == 0 && !koru::posix::User().windowEverCreated) {
         code = 1;

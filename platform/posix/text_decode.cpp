@@ -4,8 +4,6 @@
 // byte cut off by the end of the text counts as one unmapped byte.
 #include "text_decode.h"
 
-#include <windows.h>
-
 #include <cerrno>
 #include <iconv.h>
 #include <vector>
@@ -13,11 +11,6 @@
 namespace koru::posix {
 
 namespace {
-
-const char* CodePageName(unsigned charSet)
-{
-    return charSet == ANSI_CHARSET ? "CP1252" : "CP932";
-}
 
 char32_t ReadUtf32Le(const unsigned char* bytes)
 {
@@ -38,16 +31,16 @@ std::u32string DecodeAscii(const char* bytes, std::size_t length)
 
 }  // namespace
 
-std::u32string DecodeText(const char* bytes, std::size_t length, unsigned charSet)
+std::u32string DecodeText(const char* bytes, std::size_t length)
 {
     if (bytes == nullptr || length == 0) {
         return {};
     }
-    iconv_t converter = iconv_open("UTF-32LE", CodePageName(charSet));
+    iconv_t converter = iconv_open("UTF-32LE", "CP932");
     if (converter == reinterpret_cast<iconv_t>(-1)) {
         return DecodeAscii(bytes, length);
     }
-    // Both code pages give at most one character a byte.
+    // Code page 932 gives at most one character a byte.
     std::vector<unsigned char> out(length * 4);
     char* in = const_cast<char*>(bytes);  // iconv's prototype, not a write
     std::size_t inLeft = length;

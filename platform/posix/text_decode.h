@@ -1,5 +1,5 @@
-// Narrow text to Unicode in the code page a font's character set implies,
-// with Windows' substitution for bytes the code page does not map.
+// Narrow text to Unicode in code page 932, the program's one character set
+// (SHIFTJIS_CHARSET), with Windows' substitution for bytes it does not map.
 #pragma once
 
 #include <cstddef>
@@ -11,9 +11,7 @@ namespace koru::posix {
 // MIDDLE DOT, the code page 932 default character).
 constexpr char32_t DEFAULT_CHARACTER = U'\u30FB';
 
-// ANSI_CHARSET decodes as code page 1252; every other character set as 932,
-// the system code page of the Japanese Windows this program was made for.
-std::u32string DecodeText(const char* bytes, std::size_t length, unsigned charSet);
+std::u32string DecodeText(const char* bytes, std::size_t length);
 
 std::string ToUtf8(const std::u32string& text);
 

@@ -1,39 +1,55 @@
 // Window timers. Nothing fires by itself: GetMessageA asks for a due timer
 // when it has nothing else, as Windows synthesizes WM_TIMER. A timer that
 // was due several times while the loop was busy gives one WM_TIMER.
-#include "user_backend.h"
+#include "timer.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace {
 
+using koru::posix::Timer;
+
 // Windows raises shorter periods to USER_TIMER_MINIMUM.
 constexpr UINT MINIMUM_PERIOD_MS = 10;
+
+// The loop's clock, in microseconds: monotonic, so that setting the date
+// moves no timer.
+std::int64_t NowUs()
+{
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+Timer* NextTimer()
+{
+    auto& timers = koru::posix::User().timers;
+    const auto next = std::min_element(timers.begin(), timers.end(),
+                                       [](const Timer& a, const Timer& b) {
+                                           return a.dueUs < b.dueUs;
+                                       });
+    return next == timers.end() ? nullptr : &*next;
+}
 
 }  // namespace
 
 namespace koru::posix {
 
-bool NextTimerDue(std::int64_t& dueUs)
+bool TimeToNextTimer(std::int64_t& leftUs)
 {
-    const auto& timers = User().timers;
-    if (timers.empty()) {
+    const Timer* next = NextTimer();
+    if (next == nullptr) {
         return false;
     }
-    dueUs = std::min_element(timers.begin(), timers.end(), [](const Timer& a, const Timer& b) {
-                return a.dueUs < b.dueUs;
-            })->dueUs;
+    leftUs = std::max<std::int64_t>(next->dueUs - NowUs(), 0);
     return true;
 }
 
-bool TakeDueTimer(std::int64_t nowUs, MSG& msg)
+bool TakeDueTimer(MSG& msg)
 {
-    auto& timers = User().timers;
-    const auto next = std::min_element(timers.begin(), timers.end(),
-                                       [](const Timer& a, const Timer& b) {
-                                           return a.dueUs < b.dueUs;
-                                       });
-    if (next == timers.end() || next->dueUs > nowUs) {
+    Timer* next = NextTimer();
+    const std::int64_t nowUs = NowUs();
+    if (next == nullptr || next->dueUs > nowUs) {
         return false;
     }
     // Missed ticks are dropped: the due time moves on by whole periods to
@@ -50,8 +66,7 @@ bool TakeDueTimer(std::int64_t nowUs, MSG& msg)
 
 void KillWindowTimers(HWND window)
 {
-    auto& timers = User().timers;
-    std::erase_if(timers, [window](const Timer& timer) { return timer.window == window; });
+    std::erase_if(User().timers, [window](const Timer& timer) { return timer.window == window; });
 }
 
 }  // namespace koru::posix
@@ -83,8 +98,7 @@ try {
 
 BOOL WINAPI KillTimer(HWND window, UINT_PTR id)
 {
-    auto& timers = koru::posix::User().timers;
-    const auto removed = std::erase_if(timers, [&](const koru::posix::Timer& timer) {
+    const auto removed = std::erase_if(koru::posix::User().timers, [&](const Timer& timer) {
         return timer.window == window && timer.id == id;
     });
     return removed != 0;

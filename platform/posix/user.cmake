@@ -10,18 +10,22 @@ else()
 endif()
 
 add_library(koru_user STATIC
-  ${CMAKE_CURRENT_LIST_DIR}/input.cpp
   ${CMAKE_CURRENT_LIST_DIR}/message_queue.cpp
   ${CMAKE_CURRENT_LIST_DIR}/paint.cpp
   ${CMAKE_CURRENT_LIST_DIR}/present.cpp
   ${CMAKE_CURRENT_LIST_DIR}/timer.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/user_state.cpp
   ${CMAKE_CURRENT_LIST_DIR}/video.cpp
   ${CMAKE_CURRENT_LIST_DIR}/window.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/window_class.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/window_class.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/window_events.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/window_manager.cpp)
 target_include_directories(koru_user PUBLIC ${CMAKE_CURRENT_LIST_DIR})
-# dl: the display-loss handler goes into the libX11 that SDL loads.
+# X11: the window manager is asked directly (window_manager.cpp), and the
+# display-loss handler goes in (video.cpp); SDL loads the same libX11.
+find_package(X11 REQUIRED)
 target_link_libraries(koru_user PUBLIC koru_win32_api koru_kernel koru_gdi ${KORU_SDL2}
-                      PRIVATE ${CMAKE_DL_LIBS})
+                      PRIVATE X11::X11)
 
 add_library(koru_start STATIC ${CMAKE_CURRENT_LIST_DIR}/start.cpp)
 target_link_libraries(koru_start PUBLIC koru_user)

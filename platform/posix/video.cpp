@@ -1,26 +1,26 @@
 // SDL video, opened once by the first CreateWindowExA, and the end of the
-// process when the display goes away under it. Also home of the one
-// UserState and the loop's clock.
-#include "user_backend.h"
+// process when the display goes away under it.
+#include "video.h"
 
 #include <SDL.h>
-#include <dlfcn.h>
+#include <X11/Xlib.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-struct _XDisplay;  // Xlib's Display; only its pointer passes through here
-
 namespace koru::posix {
 namespace {
+
+bool videoTried = false;
+bool videoUp = false;
+bool videoCanWait = false;
 
 // Xlib calls this when the X server connection breaks, and exits if it
 // returns. Its own handler calls exit(), which runs static destructors
 // while the benchmark worker still runs; leave at once instead.
-int OnDisplayLost(_XDisplay*)
+int OnDisplayLost(Display*)
 {
     static const char LINE[] = "koru-bench: the connection to the display was lost\n";
     const ssize_t written = write(STDERR_FILENO, LINE, sizeof LINE - 1);
@@ -31,56 +31,19 @@ int OnDisplayLost(_XDisplay*)
 // A failed X request (say, one naming a window another client has just
 // destroyed) is not worth the process: Xlib's default handler would print
 // it and exit(1) in the middle of a run. Carry on without it.
-int OnProtocolError(_XDisplay*, void*)
+int OnProtocolError(Display*, XErrorEvent*)
 {
     return 0;
 }
 
-// SDL loads libX11 at run time; the handlers go into that same library,
-// which this program does not otherwise link.
-void CatchDisplayLoss()
-{
-    void* library = dlopen("libX11.so.6", RTLD_LAZY | RTLD_NOLOAD);
-    if (library == nullptr) {
-        return;
-    }
-    using IoErrorHandler = int (*)(_XDisplay*);
-    using SetIoErrorHandler = IoErrorHandler (*)(IoErrorHandler);
-    auto setHandler = reinterpret_cast<SetIoErrorHandler>(dlsym(library, "XSetIOErrorHandler"));
-    if (setHandler != nullptr) {
-        setHandler(OnDisplayLost);
-    }
-    using ErrorHandler = int (*)(_XDisplay*, void*);
-    using SetErrorHandler = ErrorHandler (*)(ErrorHandler);
-    auto setErrorHandler = reinterpret_cast<SetErrorHandler>(dlsym(library, "XSetErrorHandler"));
-    if (setErrorHandler != nullptr) {
-        setErrorHandler(OnProtocolError);
-    }
-    dlclose(library);  // drops only the reference NOLOAD took
-}
-
 }  // namespace
-
-UserState& User()
-{
-    alignas(UserState) static unsigned char storage[sizeof(UserState)];
-    static UserState* const state = new (storage) UserState;
-    return *state;
-}
-
-std::int64_t NowUs()
-{
-    using namespace std::chrono;
-    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 bool OpenVideo()
 {
-    UserState& user = User();
-    if (user.videoTried) {
-        return user.videoUp;
+    if (videoTried) {
+        return videoUp;
     }
-    user.videoTried = true;
+    videoTried = true;
     // A Windows program gets no Ctrl-C handling and leaves the screen saver
     // alone; closing the window is its only way out.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
@@ -127,13 +90,24 @@ bool OpenVideo()
     const bool x11 = driver != nullptr && std::strcmp(driver, "x11") == 0;
     const bool wayland = driver != nullptr && std::strcmp(driver, "wayland") == 0;
     if (x11) {
-        CatchDisplayLoss();
+        XSetIOErrorHandler(OnDisplayLost);
+        XSetErrorHandler(OnProtocolError);
     }
     // Other drivers (dummy, offscreen) would make SDL_WaitEventTimeout poll
     // every millisecond; the loop sleeps on its own clock there instead.
-    user.videoCanWait = x11 || wayland;
-    user.videoUp = true;
+    videoCanWait = x11 || wayland;
+    videoUp = true;
     return true;
+}
+
+bool VideoUp()
+{
+    return videoUp;
+}
+
+bool VideoCanWait()
+{
+    return videoUp && videoCanWait;
 }
 
 }  // namespace koru::posix

@@ -1,6 +1,12 @@
 // Top-level windows over SDL windows: creation with WM_CREATE, showing,
 // UpdateWindow's direct paint, destruction with WM_DESTROY.
-#include "user_backend.h"
+#include "image_base.h"
+#include "paint.h"
+#include "present.h"
+#include "timer.h"
+#include "user_state.h"
+#include "video.h"
+#include "window_manager.h"
 
 #include <SDL.h>
 
@@ -12,64 +18,21 @@ namespace {
 constexpr int DEFAULT_WIDTH = 640;
 constexpr int DEFAULT_HEIGHT = 480;
 
-}  // namespace
-
-namespace koru::posix {
-
-Window* LookUpWindow(HWND window)
-{
-    auto& windows = User().windows;
-    const auto found = windows.find(reinterpret_cast<std::uintptr_t>(window));
-    return found == windows.end() ? nullptr : found->second.get();
-}
-
-Window* LookUpSdlWindow(std::uint32_t sdlWindowId)
-{
-    for (auto& [handle, window] : User().windows) {
-        if (window->sdlWindowId == sdlWindowId) {
-            return window.get();
-        }
-    }
-    return nullptr;
-}
-
-LRESULT SendToWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    const Window* target = LookUpWindow(window);
-    if (target == nullptr) {
-        return 0;
-    }
-    const WNDPROC procedure = target->procedure;
-    return procedure(window, message, wParam, lParam);
-}
-
 // CreateWindowExA's size is the outer one, frame and caption included, but
-// SDL sizes the client area. Once the window manager reports its borders the
-// client area shrinks by them. Without a window manager (Xvfb alone) the
-// borders read zero, there is no frame, and the whole 640 x 480 is client
-// area; a manager that decorates late is caught at a later window event.
-void SettleOuterSize(Window& window)
+// X sizes the client area: the frame comes off it. Without a window
+// manager there is no frame, and the whole outer size is client area.
+void FitInFrame(koru::posix::Window& window, const koru::posix::FrameExtents& frame)
 {
-    if (window.outerSizeSettled || window.sdlWindow == nullptr) {
-        return;
+    window.frameFitted = true;
+    const int width = std::max(1, window.outerWidth - frame.left - frame.right);
+    const int height = std::max(1, window.outerHeight - frame.top - frame.bottom);
+    if (width != window.width || height != window.height) {
+        koru::posix::ResizeClientArea(window.sdlWindow, width, height);
+        koru::posix::SetClientSize(window, width, height);
     }
-    int top = 0;
-    int left = 0;
-    int bottom = 0;
-    int right = 0;
-    if (SDL_GetWindowBordersSize(window.sdlWindow, &top, &left, &bottom, &right) != 0 ||
-        top + left + bottom + right == 0) {
-        return;
-    }
-    window.outerSizeSettled = true;
-    const int width = std::max(1, window.outerWidth - left - right);
-    const int height = std::max(1, window.outerHeight - top - bottom);
-    SDL_SetWindowSize(window.sdlWindow, width, height);
-    ResizeBackBuffer(window, width, height);
-    InvalidateWhole(window, true);
 }
 
-}  // namespace koru::posix
+}  // namespace
 
 HWND WINAPI CreateWindowExA(DWORD, LPCSTR className, LPCSTR windowName, DWORD style, int x,
                             int y, int width, int height, HWND parent, HMENU menu,
@@ -92,10 +55,11 @@ try {
     height = std::max(height, 1);
     const int sdlX = x == CW_USEDEFAULT ? SDL_WINDOWPOS_UNDEFINED : x;
     const int sdlY = x == CW_USEDEFAULT ? SDL_WINDOWPOS_UNDEFINED : y;
-    Uint32 flags = SDL_WINDOW_HIDDEN;
-    if (style & WS_THICKFRAME) {
-        flags |= SDL_WINDOW_RESIZABLE;
-    }
+    // Every window has a sizing frame, as WS_OVERLAPPEDWINDOW, the one
+    // style the program uses, gives it. (SDL would pin a fixed-size
+    // window's size hints to the outer size, and the window manager would
+    // then undo taking the frame off.)
+    const Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE;
     // Everything that allocates comes before the SDL window, so that memory
     // running out leaves nothing behind.
     auto window = std::make_unique<Window>();
@@ -107,7 +71,8 @@ try {
     window->background = windowClass->second.background;
     window->outerWidth = width;
     window->outerHeight = height;
-    if (!ResizeBackBuffer(*window, width, height)) {
+    // Client area and outer size are the same until the frame is known.
+    if (!SetClientSize(*window, width, height)) {
         std::fprintf(stderr, "koru-bench: cannot open a window: no memory for its %d x %d pixels\n",
                      width, height);
         return nullptr;
@@ -124,6 +89,10 @@ try {
     }
     record.sdlWindow = sdlWindow;
     record.sdlWindowId = SDL_GetWindowID(sdlWindow);
+    // As on Windows, the client area has its size before WM_CREATE.
+    if (FrameExtents frame; AskFrameExtents(sdlWindow, frame)) {
+        FitInFrame(record, frame);
+    }
     if (!OpenPresenter(record)) {
         SDL_DestroyWindow(sdlWindow);
         user.windows.erase(handleValue);
@@ -145,30 +114,30 @@ try {
     return nullptr;  // no memory for the class name or the window's record
 }
 
-BOOL WINAPI ShowWindow(HWND handle, int showCommand)
+BOOL WINAPI ShowWindow(HWND handle, int)
 {
     using namespace koru::posix;
     Window* window = LookUpWindow(handle);
     if (window == nullptr) {
         return FALSE;
     }
+    // Every command shows the window as it is: the program passes the
+    // start-up's SW_SHOWDEFAULT, and hides, minimizes or maximizes nothing.
     const bool wasVisible = window->visible;
-    if (showCommand == SW_HIDE) {
-        if (wasVisible) {
-            SDL_HideWindow(window->sdlWindow);
-            window->visible = false;
-            window->update = RECT{};
-            window->updateErase = false;
-        }
-        return wasVisible;
-    }
-    // Every other command shows the window as it is: nothing here
-    // minimizes or maximizes.
     if (!wasVisible) {
-        SDL_ShowWindow(window->sdlWindow);
-        window->visible = true;
-        SettleOuterSize(*window);
-        InvalidateWhole(*window, true);
+        // A window manager that has not mapped the window in time maps it
+        // later, and SDL learns of it from the MapNotify then; meanwhile the
+        // paints go to the back buffer and show when it is exposed.
+        if (MapWithinLimit(window->sdlWindow)) {
+            SDL_ShowWindow(window->sdlWindow);
+        }
+        // A manager that did not say its frame before has put one round the
+        // window by now; the first paint is still to come.
+        FrameExtents frame;
+        if (!window->frameFitted && ReadFrameExtents(window->sdlWindow, frame)) {
+            FitInFrame(*window, frame);
+        }
+        SetVisible(*window, true);
     }
     return wasVisible;
 }
@@ -180,8 +149,7 @@ BOOL WINAPI UpdateWindow(HWND handle)
     if (window == nullptr) {
         return FALSE;
     }
-    const RECT& update = window->update;
-    if (window->visible && update.left < update.right && update.top < update.bottom) {
+    if (NeedsPaint(*window)) {
         SendToWindow(handle, WM_PAINT, 0, 0);
     }
     return TRUE;
@@ -196,7 +164,7 @@ BOOL WINAPI DestroyWindow(HWND handle)
     }
     window->destroying = true;
     SDL_HideWindow(window->sdlWindow);
-    window->visible = false;
+    SetVisible(*window, false);
     SendToWindow(handle, WM_DESTROY, 0, 0);
     KillWindowTimers(handle);
     // Only this routine removes windows, so the record is still there.
@@ -223,7 +191,8 @@ LONG WINAPI GetWindowLongA(HWND handle, int index)
     if (window == nullptr || index != GWL_HINSTANCE) {
         return 0;
     }
-    // A LONG holds the instance only if it fits in 32 bits; the start-up
-    // passes a small one (0x400000, Windows' usual image base) for this.
+    // A LONG holds the instance only if it fits in 32 bits, as the one the
+    // start-up passes does.
+    static_assert(koru::posix::IMAGE_BASE <= 0x7FFFFFFF);
     return static_cast<LONG>(reinterpret_cast<std::uintptr_t>(window->instance));
 }

@@ -1,22 +1,6 @@
 // Window classes, kept by name (case-insensitive, as on Windows), and the
 // one cursor a class may name.
-#include "user_backend.h"
-
-#include <cctype>
-
-namespace koru::posix {
-
-// Class names are matched ignoring case; the key is the lower-case name.
-std::string ClassKey(LPCSTR name)
-{
-    std::string key;
-    for (const char* c = name; *c != '\0'; ++c) {
-        key += static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
-    }
-    return key;
-}
-
-}  // namespace koru::posix
+#include "user_state.h"
 
 ATOM WINAPI RegisterClassA(const WNDCLASSA* windowClass)
 try {

@@ -21,18 +21,18 @@ HFONT JapaneseFont(int height, const char* face)
 TEST(FontSetup, IpaGothicCellsFollowWindowsRule)
 {
     // IPAGothic: upem 2048, winAscent 1802, winDescent 401.
-    const koru::posix::FontSetup thirty = koru::posix::SetUpFont("IPAGothic", 30, SHIFTJIS_CHARSET);
+    const koru::posix::FontSetup thirty = koru::posix::SetUpFont("IPAGothic", 30);
     ASSERT_NE(thirty.face, nullptr);
     EXPECT_EQ(thirty.ppem, 28);
     EXPECT_EQ(thirty.ascent, 25);
     EXPECT_EQ(thirty.descent, 5);
     const koru::posix::FontSetup twentyFive =
-        koru::posix::SetUpFont("IPAGothic", 25, SHIFTJIS_CHARSET);
+        koru::posix::SetUpFont("IPAGothic", 25);
     EXPECT_EQ(twentyFive.ppem, 23);
     EXPECT_EQ(twentyFive.ascent, 20);
     EXPECT_EQ(twentyFive.descent, 5);
-    EXPECT_EQ(koru::posix::SetUpFont("IPAGothic", -20, SHIFTJIS_CHARSET).ppem, 20);
-    EXPECT_EQ(koru::posix::SetUpFont("IPAGothic", -2147483647 - 1, SHIFTJIS_CHARSET).ppem, 1024);
+    EXPECT_EQ(koru::posix::SetUpFont("IPAGothic", -20).ppem, 20);
+    EXPECT_EQ(koru::posix::SetUpFont("IPAGothic", -2147483647 - 1).ppem, 1024);
 }
 
 TEST(FontSetup, FacesWithoutKanaOrMissingFacesGiveAJapaneseFace)

@@ -15,7 +15,6 @@ namespace {
 constexpr int TEXT_X = 400;
 constexpr int TEXT_Y = 130;
 constexpr int FULL_WIDTH = 29;  // the middle of the range above
-constexpr int HALF_WIDTH = FULL_WIDTH / 2;
 
 class TextTest : public ::testing::Test {
 protected:
@@ -101,18 +100,6 @@ TEST_F(TextTest, TextIsBlackAndTransparentModeLeavesTheBackgroundBetweenGlyphs)
     }
     EXPECT_TRUE(solid);
     EXPECT_TRUE(edge) << "no antialiasing";
-}
-
-TEST_F(TextTest, OpaqueModeFillsTheCellsWithWhite)
-{
-    const int ruleY = TEXT_Y + 1;  // above every glyph's ink, inside the cell
-    PatBlt(page.dc, 0, ruleY, PAGE_WIDTH, 1, BLACKNESS);
-    SetBkMode(page.dc, OPAQUE);
-    Draw("SD=6");
-    EXPECT_EQ(GetPixel(page.dc, TEXT_X + 2, ruleY), RGB(255, 255, 255));
-    EXPECT_EQ(GetPixel(page.dc, TEXT_X + 4 * HALF_WIDTH - 4, ruleY), RGB(255, 255, 255));
-    EXPECT_EQ(GetPixel(page.dc, TEXT_X - 1, ruleY), RGB(0, 0, 0));
-    EXPECT_EQ(GetPixel(page.dc, TEXT_X + 4 * 16 + 2, ruleY), RGB(0, 0, 0));
 }
 
 TEST_F(TextTest, TallGlyphsStayInsideTheThirtyPixelCell)

@@ -1,13 +1,13 @@
 // Linux only: the close request as a user makes it (the window manager's
-// WM_DELETE_WINDOW) and SDL's quit event both end in WM_DESTROY; and
-// the size the window really has on an X server without a window manager.
+// WM_DELETE_WINDOW) and SDL's quit event both end in WM_DESTROY; and the
+// size the window really has on the X server, with or without a window
+// manager's frame.
 #include "window/message_recorder.h"
 
 #include <gtest/gtest.h>
 
 #include <SDL.h>
 // After gtest: Xlib defines macros such as None and Bool.
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -99,34 +99,42 @@ TEST_F(CloseRequest, SdlQuitClosesTheWindow)
     EXPECT_SEQUENCE({{WM_CLOSE, QUEUED}, {WM_DESTROY, SENT}});
 }
 
-TEST(WindowSize, WithoutWindowManagerTheWholeOuterSizeIsClientArea)
+TEST(WindowSize, TheOuterSizeIsTheOneAskedForFrameIncluded)
 {
     HWND window = CreateShownWindow();
     ASSERT_NE(window, nullptr);
     Display* display = XOpenDisplay(nullptr);
     ASSERT_NE(display, nullptr);
-    // A window manager that follows EWMH names itself on the root window.
-    Atom type = None;
-    int format = 0;
-    unsigned long items = 0;
-    unsigned long after = 0;
-    unsigned char* data = nullptr;
-    XGetWindowProperty(display, DefaultRootWindow(display),
-                       XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False), 0, 1, False,
-                       XA_WINDOW, &type, &format, &items, &after, &data);
-    const bool managed = items != 0;
-    if (data != nullptr) {
-        XFree(data);
+    const ::Window root = DefaultRootWindow(display);
+    const ::Window client = FindByTitle(display, root);
+    ASSERT_NE(client, 0u);
+    // The window manager's frame, if there is one, is the client's ancestor
+    // that is a child of the root window; without one that is the client.
+    ::Window outer = client;
+    for (;;) {
+        ::Window rootReturn;
+        ::Window parent = 0;
+        ::Window* children = nullptr;
+        unsigned int count = 0;
+        ASSERT_TRUE(XQueryTree(display, outer, &rootReturn, &parent, &children, &count));
+        XFree(children);
+        if (parent == root) {
+            break;
+        }
+        outer = parent;
     }
+    XWindowAttributes clientAttributes;
+    XWindowAttributes outerAttributes;
+    XGetWindowAttributes(display, client, &clientAttributes);
+    XGetWindowAttributes(display, outer, &outerAttributes);
     XCloseDisplay(display);
-    RECT client;
-    GetClientRect(window, &client);
+    RECT rect;
+    GetClientRect(window, &rect);
     DestroyWindow(window);
-    if (managed) {
-        GTEST_SKIP() << "a window manager is running";
-    }
-    EXPECT_EQ(client.right, 640);
-    EXPECT_EQ(client.bottom, 480);
+    EXPECT_EQ(rect.right, clientAttributes.width);
+    EXPECT_EQ(rect.bottom, clientAttributes.height);
+    EXPECT_EQ(outerAttributes.width + 2 * outerAttributes.border_width, 640);
+    EXPECT_EQ(outerAttributes.height + 2 * outerAttributes.border_width, 480);
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 // Linux layer that allocates answers with its Win32 failure result instead
 // of throwing, and works again once memory is back; a back buffer too
 // large to be had keeps its old size and the paint is clipped to it.
-#include "user_backend.h"
+#include "user_state.h"
 
 #include <gtest/gtest.h>
 

@@ -59,12 +59,19 @@ TEST_F(MessageOrder, ShowAndUpdatePaintOnceBeforeUpdateReturns)
     std::printf("UpdateWindow with its paint: %.3f ms\n",
                 std::chrono::duration<double, std::milli>(took).count());
 
-    // BeginPaint validated: nothing is left to paint.
-    Flush(window);
+    // BeginPaint validated, and the client area had its final size already:
+    // nothing is left to paint, even once a window manager has framed the
+    // window.
+    PumpUntil(window, [](const MSG&) { return false; }, 300);
     EXPECT_SEQUENCE({{WM_ERASEBKGND, SENT | MAYBE},
                      {WM_PAINT, SENT},
                      {WM_ERASEBKGND, SENT | MAYBE}});
-    EXPECT_EQ(TheRecorder().paints.size(), 1u);
+    ASSERT_EQ(TheRecorder().paints.size(), 1u);
+    RECT client;
+    GetClientRect(window, &client);
+    const RECT& painted = TheRecorder().paints[0].rcPaint;
+    EXPECT_EQ(painted.right, client.right) << "the client area changed after the first paint";
+    EXPECT_EQ(painted.bottom, client.bottom) << "the client area changed after the first paint";
 }
 
 TEST_F(MessageOrder, PaintHandedToDefWindowProcIsNotRepeated)

@@ -67,13 +67,8 @@ typedef struct _SECURITY_ATTRIBUTES {
 typedef struct _OVERLAPPED* LPOVERLAPPED;
 typedef DWORD(WINAPI* LPTHREAD_START_ROUTINE)(LPVOID);
 
-#define GENERIC_READ 0x80000000u
 #define GENERIC_WRITE 0x40000000u
-#define CREATE_NEW 1
 #define CREATE_ALWAYS 2
-#define OPEN_EXISTING 3
-#define OPEN_ALWAYS 4
-#define TRUNCATE_EXISTING 5
 #define FILE_ATTRIBUTE_NORMAL 0x80
 
 DWORD WINAPI GetTickCount(void);
@@ -159,13 +154,7 @@ typedef struct tagCREATESTRUCTA {
 #define WM_CLOSE 0x0010
 #define WM_QUIT 0x0012
 #define WM_ERASEBKGND 0x0014
-#define WM_KEYDOWN 0x0100
-#define WM_KEYUP 0x0101
-#define WM_CHAR 0x0102
 #define WM_TIMER 0x0113
-#define WM_MOUSEMOVE 0x0200
-#define WM_LBUTTONDOWN 0x0201
-#define WM_LBUTTONUP 0x0202
 #define WM_USER 0x0400
 
 #define CS_VREDRAW 0x0001
@@ -181,8 +170,6 @@ typedef struct tagCREATESTRUCTA {
     (WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)
 #define CW_USEDEFAULT ((int)0x80000000)
 
-#define SW_HIDE 0
-#define SW_SHOWNORMAL 1
 #define SW_SHOW 5
 #define SW_SHOWDEFAULT 10
 
@@ -252,8 +239,6 @@ typedef DWORD COLORREF;
 #define PROOF_QUALITY 2
 #define FIXED_PITCH 1
 #define FF_MODERN 0x30
-#define ANSI_CHARSET 0
-#define DEFAULT_CHARSET 1
 
 HGDIOBJ WINAPI GetStockObject(int object);
 int WINAPI GetObjectA(HGDIOBJ object, int bufferSize, LPVOID buffer);
@@ -268,7 +253,6 @@ HFONT WINAPI CreateFontA(int height, int width, int escapement, int orientation,
                          DWORD outPrecision, DWORD clipPrecision, DWORD quality,
                          DWORD pitchAndFamily, LPCSTR faceName);
 int WINAPI SetBkMode(HDC dc, int mode);
-COLORREF WINAPI SetTextColor(HDC dc, COLORREF colour);
 BOOL WINAPI TextOutA(HDC dc, int x, int y, LPCSTR text, int length);
 HBITMAP WINAPI CreateCompatibleBitmap(HDC dc, int width, int height);
 COLORREF WINAPI GetPixel(HDC dc, int x, int y);

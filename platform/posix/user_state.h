@@ -1,6 +1,13 @@
-// The window side of the Linux layer: every window, class, queued message
+// The window side's records on Linux: every window, class, queued message
 // and timer lives in one UserState, reached through User(). All of it
 // belongs to the window thread; nothing here is locked.
+//
+// The window side's files and who calls whom, from the bottom: this one,
+// which calls none of them; video.cpp (SDL video) and window_manager.cpp
+// (Xlib), which use no record here; present.cpp, timer.cpp and
+// window_class.cpp; paint.cpp, which presents; window_events.cpp, which
+// paints and presents; and on top window.cpp and message_queue.cpp, the
+// Win32 entries that use the rest. No file calls one above it.
 #pragma once
 
 #include <windows.h>
@@ -16,21 +23,8 @@
 struct SDL_Window;
 struct SDL_Renderer;
 struct SDL_Texture;
-union SDL_Event;
 
 namespace koru::posix {
-
-// A queued message, stamped with the time it was queued.
-inline MSG MakeMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    MSG msg{};
-    msg.hwnd = window;
-    msg.message = message;
-    msg.wParam = wParam;
-    msg.lParam = lParam;
-    msg.time = GetTickCount();
-    return msg;
-}
 
 struct WindowClass {
     WNDPROC procedure;
@@ -51,18 +45,19 @@ struct Window {
     int textureHeight;
     int outerWidth;  // as asked of CreateWindowExA: frame and caption included
     int outerHeight;
-    bool outerSizeSettled;  // the client area has been fitted to the outer size
+    bool frameFitted;  // the window manager's frame is known and taken off the client area
     // Back buffer of the client area, 0x00RRGGBB. It keeps the picture
     // between paints, whatever the video driver does with its own surface.
     std::unique_ptr<std::uint32_t[]> pixels;
     int width;
     int height;
+    // The update region and the paint in progress: paint.cpp's alone.
     RECT update;  // bounding rectangle of the update region; empty if none
     bool updateErase;
     RECT paintArea;  // between BeginPaint and EndPaint
     bool painting;
     bool paintErased;  // the class brush filled some of it since BeginPaint
-    bool visible;
+    bool visible;  // changed through SetVisible (paint.cpp), which keeps the update region right
     bool destroying;
 };
 
@@ -70,16 +65,13 @@ struct Timer {
     HWND window;
     UINT_PTR id;
     std::int64_t periodUs;
-    std::int64_t dueUs;
+    std::int64_t dueUs;  // on timer.cpp's clock
 };
 
 struct UserState {
-    std::map<std::string, WindowClass> classes;  // by lower-case name
+    std::map<std::string, WindowClass> classes;  // by ClassKey
     std::map<std::uintptr_t, std::unique_ptr<Window>> windows;
     std::uintptr_t lastHandle = 0;
-    bool videoTried = false;
-    bool videoUp = false;
-    bool videoCanWait = false;  // the driver blocks in SDL_WaitEventTimeout
     bool windowEverCreated = false;
     // Lists, not deques: an empty list allocates nothing, so User() cannot fail.
     std::list<MSG> posted;
@@ -106,37 +98,16 @@ Window* LookUpSdlWindow(std::uint32_t sdlWindowId);
 // procedure may destroy windows: re-find a Window after this.
 LRESULT SendToWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Opens SDL video once; false (and one line on stderr) if there is no display.
-bool OpenVideo();
-
-// Monotonic clock of the message loop and the timers, in microseconds.
-std::int64_t NowUs();
-
-// Update region and back buffer. A back buffer there is no memory for
-// keeps its old size, and paints are clipped to it (false).
-void InvalidateWhole(Window& window, bool erase);
-bool ResizeBackBuffer(Window& window, int width, int height);
-
-// How the window's pictures reach the screen, chosen once it is made; false
-// (and one line on stderr) if nothing can show them.
-bool OpenPresenter(Window& window);
-void ClosePresenter(Window& window);
-// Copies `area` of the back buffer to the screen; a failure is said on
-// stderr once, and false.
-bool Present(Window& window, const RECT& area);
-// Fills `area` with the class brush; false if the class has none known.
-bool EraseBackground(Window& window, const RECT& area);
-
-// Client size from the outer size, once the window manager reports borders.
-void SettleOuterSize(Window& window);
-
-// Input and window events from SDL: acted on at once or queued as input.
-// An event there is no memory for is dropped.
-void HandleSdlEvent(const SDL_Event& event) noexcept;
-
-// Timers: the next due time (false if none) and taking one due timer.
-bool NextTimerDue(std::int64_t& dueUs);
-bool TakeDueTimer(std::int64_t nowUs, MSG& msg);
-void KillWindowTimers(HWND window);
+// A queued message, stamped with the time it was queued.
+inline MSG MakeMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    MSG msg{};
+    msg.hwnd = window;
+    msg.message = message;
+    msg.wParam = wParam;
+    msg.lParam = lParam;
+    msg.time = GetTickCount();
+    return msg;
+}
 
 }  // namespace koru::posix

@@ -14,6 +14,7 @@
 
 #include "gdi_surface.h"
 #include "stderr_line.h"
+#include "window_manager.h"
 
 #include <SDL.h>
 
@@ -102,6 +103,9 @@ bool PresentThroughSurface(Window& window, const RECT& area)
 
 bool OpenPresenter(Window& window)
 {
+    std::uint32_t paper = 0xFFFFFF;
+    BrushColour(window.background, paper);
+    SetUndrawnColour(window.sdlWindow, paper);
     if (SDL_GetWindowSurface(window.sdlWindow) != nullptr) {
         return true;
     }
@@ -112,7 +116,12 @@ bool OpenPresenter(Window& window)
     // the user made in the environment stands.
     setenv("MESA_SHADER_CACHE_DISABLE", "true", 0);
     window.renderer = SDL_CreateRenderer(window.sdlWindow, -1, 0);
-    if (window.renderer != nullptr && FitTexture(window)) {
+    // One frame drawn now, while the window is hidden: Mesa's software GL
+    // takes 60 ms (130 ms under AddressSanitizer) over its first, and made
+    // later, that would hold up the first paint until the refresh timer was
+    // due, so that the first-paint screen hardly showed.
+    if (window.renderer != nullptr && FitTexture(window) &&
+        PresentThroughRenderer(window, RECT{0, 0, window.width, window.height})) {
         return true;
     }
     std::fprintf(stderr,

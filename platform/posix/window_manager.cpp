@@ -203,6 +203,25 @@ void ResizeClientArea(SDL_Window* window, int width, int height)
     }
 }
 
+void SetUndrawnColour(SDL_Window* window, unsigned long xrgb)
+{
+    XWindow x;
+    XWindowAttributes attributes;
+    if (!ToXWindow(window, x) || !XGetWindowAttributes(x.display, x.window, &attributes)) {
+        return;
+    }
+    // The pixel value of a colour depends on the visual (16, 24, 30 bits).
+    XColor colour{};
+    colour.red = static_cast<unsigned short>((xrgb >> 16 & 0xFF) * 0x101);
+    colour.green = static_cast<unsigned short>((xrgb >> 8 & 0xFF) * 0x101);
+    colour.blue = static_cast<unsigned short>((xrgb & 0xFF) * 0x101);
+    colour.flags = DoRed | DoGreen | DoBlue;
+    if (XAllocColor(x.display, attributes.colormap, &colour)) {
+        XSetWindowBackground(x.display, x.window, colour.pixel);
+        XFlush(x.display);
+    }
+}
+
 bool MapWithinLimit(SDL_Window* window)
 {
     XWindow x;

@@ -28,6 +28,11 @@ bool ReadFrameExtents(SDL_Window* window, FrameExtents& frame);
 // see it done.) SDL learns the size from the server's answer.
 void ResizeClientArea(SDL_Window* window, int width, int height);
 
+// What the X server shows in `window` where the program has not yet drawn:
+// the colour of its class brush (0x00RRGGBB), as Windows erases a window it
+// shows, rather than black or whatever the screen held.
+void SetUndrawnColour(SDL_Window* window, unsigned long xrgb);
+
 // Asks for `window` to be mapped and waits, at most a short while, until
 // the window manager has done so. True if SDL_ShowWindow may now be called:
 // it waits for the map itself, without any limit.

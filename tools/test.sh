@@ -33,7 +33,7 @@ cmake --build --preset windows
 # A persistent wineserver saves seconds on every test. Wine's own services
 # start now: started from inside a test, they would keep that test's
 # output open and CTest would wait for them.
-WINEPREFIX=$WINE_PREFIX wineserver -p
+WINEPREFIX=$WINE_PREFIX wineserver -p || true  # fails if one already runs
 build/windows/wine-run cmd /c exit </dev/null >/dev/null 2>&1 || true
 ctest --preset windows
 

@@ -47,6 +47,7 @@ fi
 mkdir -p "$OUT"
 cc -O2 -Wall -shared -fPIC -o "$OUT/first_paint.so" tools/perf/first_paint.c -ldl
 cc -O2 -Wall -o "$OUT/exec_timed" tools/perf/exec_timed.c
+cc -O2 -Wall -o "$OUT/sleeper" tools/perf/sleeper.c
 
 window() { tools/xsession.py "$1" "$TITLE" "${@:2}"; }
 program_pid=""
@@ -88,7 +89,7 @@ echo
 
 # ---- 1. engine loops -----------------------------------------------------------
 
-echo "== 1. engine loops (loop_benchmark, about 75 s a build)"
+echo "== 1. engine loops (loop_benchmark, about 95 s a build)"
 ratio_of() { awk -v phase="$1" '$1 == phase { print $NF }'; }
 loops=$(build/linux/tools/loop_benchmark 2>/dev/null)
 echo "$loops"
@@ -174,7 +175,11 @@ close_program "$program_pid"
 program_pid=""
 ticker_share=$(calc "%.2f" "${ticker_ms:-0} / 15000 * 100")
 echo "  window thread: $startup_ms ms on CPU by the time the window showed (${startup_at} s), $main_ms ms in all"
+# What any thread that wakes a thousand times a second costs here, the
+# ticker's floor (wake-ups are dear on some virtual machines).
+sleeper=$("$OUT/sleeper")
 echo "  ticker: ${ticker_ms:-none} ms on CPU over the 15 s run (${ticker_share} %); it sleeps once the run is over"
+echo "  a bare thread waking every millisecond, on this machine: $sleeper"
 echo "  wake-ups once the results show ($RESULTS_AT to $((RESULTS_AT + WAKE_WINDOW)) s): $wakes_per_second a second"
 echo "  reading taken at ${ran} s; $memory"
 echo
@@ -284,7 +289,7 @@ row "Linux phase end after deadline, worst" "$late_ms ms" "< 20 ms" "$(verdict "
 row "figures beside a hog / alone (CPU, FPU)" "$hog_cpu, $hog_fpu" "about 0.5" \
     "$(verdict "$hog_cpu >= 0.4 && $hog_cpu <= 0.6 && $hog_fpu >= 0.4 && $hog_fpu <= 0.6")"
 row "ticker CPU time over the run" "${ticker_ms:-none} ms (${ticker_share} %)" "< 1 %" \
-    "$(verdict "$ticker_share < 1")"
+    "$(verdict "$ticker_share < 1") (a bare 1 ms sleeper here: ${sleeper%% (*})"
 row "wake-ups a second once the results show" "$wakes_per_second" "<= 15" "$(verdict "$wakes_per_second <= 15")"
 row "window thread CPU time, full run" "$main_ms ms" "< 150 ms (1%)" "$(verdict "$main_ms < 150")"
 row "screens composed, 15 s run" "$screens (+$later after)" "16 to 17" \

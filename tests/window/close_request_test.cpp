@@ -7,42 +7,20 @@
 #include <gtest/gtest.h>
 
 #include <SDL.h>
-// After gtest: Xlib defines macros such as None and Bool.
+// After gtest: Xlib defines macros such as None and Bool (so does
+// find_x_window.h, below).
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
 #include <cstring>
+
+#include "window/find_x_window.h"
 
 using namespace wintest;
 
 namespace {
 
 constexpr char TITLE[] = "KORU window test";
-
-// Depth-first search for a window named TITLE, frames included.
-::Window FindByTitle(Display* display, ::Window from)
-{
-    char* name = nullptr;
-    if (XFetchName(display, from, &name) && name != nullptr) {
-        const bool match = std::strcmp(name, TITLE) == 0;
-        XFree(name);
-        if (match) {
-            return from;
-        }
-    }
-    ::Window root;
-    ::Window parent;
-    ::Window* children = nullptr;
-    unsigned int count = 0;
-    ::Window found = 0;
-    if (XQueryTree(display, from, &root, &parent, &children, &count)) {
-        for (unsigned int i = 0; i < count && found == 0; ++i) {
-            found = FindByTitle(display, children[i]);
-        }
-        XFree(children);
-    }
-    return found;
-}
 
 class CloseRequest : public ::testing::Test {
 protected:
@@ -74,7 +52,7 @@ TEST_F(CloseRequest, WindowManagerDeleteWindow)
 {
     Display* display = XOpenDisplay(nullptr);
     ASSERT_NE(display, nullptr);
-    const ::Window target = FindByTitle(display, DefaultRootWindow(display));
+    const ::Window target = FindXWindow(display, DefaultRootWindow(display), TITLE);
     ASSERT_NE(target, 0u);
     XEvent event{};
     event.xclient.type = ClientMessage;
@@ -106,7 +84,7 @@ TEST(WindowSize, TheOuterSizeIsTheOneAskedForFrameIncluded)
     Display* display = XOpenDisplay(nullptr);
     ASSERT_NE(display, nullptr);
     const ::Window root = DefaultRootWindow(display);
-    const ::Window client = FindByTitle(display, root);
+    const ::Window client = FindXWindow(display, root, TITLE);
     ASSERT_NE(client, 0u);
     // The window manager's frame, if there is one, is the client's ancestor
     // that is a child of the root window; without one that is the client.

@@ -20,6 +20,9 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+// Last: Xlib's macros (None, Status, Bool) would break the headers above.
+#include "window/find_x_window.h"
+
 namespace {
 
 using proc::Child;
@@ -54,30 +57,6 @@ std::vector<Rgb> ReadPicture()
     return pixels;
 }
 
-::Window FindByTitle(Display* display, ::Window from)
-{
-    char* name = nullptr;
-    if (XFetchName(display, from, &name) && name != nullptr) {
-        const bool match = std::strcmp(name, TITLE) == 0;
-        XFree(name);
-        if (match) {
-            return from;
-        }
-    }
-    ::Window root;
-    ::Window parent;
-    ::Window* children = nullptr;
-    unsigned int count = 0;
-    ::Window found = 0;
-    if (XQueryTree(display, from, &root, &parent, &children, &count)) {
-        for (unsigned int i = 0; i < count && found == 0; ++i) {
-            found = FindByTitle(display, children[i]);
-        }
-        XFree(children);
-    }
-    return found;
-}
-
 int Channel(unsigned long pixel, unsigned long mask)
 {
     if (mask == 0) {
@@ -105,7 +84,7 @@ Difference CompareWindow(const std::string& displayName, const std::vector<Rgb>&
     if (display == nullptr) {
         return difference;
     }
-    const ::Window window = FindByTitle(display, DefaultRootWindow(display));
+    const ::Window window = FindXWindow(display, DefaultRootWindow(display), TITLE);
     XWindowAttributes attributes;
     XImage* image = window != 0 && XGetWindowAttributes(display, window, &attributes)
                         ? XGetImage(display, window, 0, 0, WIDTH, HEIGHT, AllPlanes, ZPixmap)

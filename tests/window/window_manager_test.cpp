@@ -25,6 +25,9 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+// Last: Xlib's macros (None, Status, Bool) would break the headers above.
+#include "window/find_x_window.h"
+
 namespace {
 
 using proc::Child;
@@ -168,30 +171,6 @@ private:
     std::atomic<bool> stop{false};
 };
 
-::Window FindByTitle(Display* display, ::Window from)
-{
-    char* name = nullptr;
-    if (XFetchName(display, from, &name) && name != nullptr) {
-        const bool match = std::strcmp(name, TITLE) == 0;
-        XFree(name);
-        if (match) {
-            return from;
-        }
-    }
-    ::Window root;
-    ::Window parent;
-    ::Window* children = nullptr;
-    unsigned int count = 0;
-    ::Window found = 0;
-    if (XQueryTree(display, from, &root, &parent, &children, &count)) {
-        for (unsigned int i = 0; i < count && found == 0; ++i) {
-            found = FindByTitle(display, children[i]);
-        }
-        XFree(children);
-    }
-    return found;
-}
-
 // The probe window's size as the X server shows it; 0 x 0 if it is not
 // found or not shown.
 std::pair<int, int> ShownSize(const std::string& displayName)
@@ -202,7 +181,7 @@ std::pair<int, int> ShownSize(const std::string& displayName)
     }
     std::pair<int, int> size{0, 0};
     XWindowAttributes attributes;
-    const ::Window window = FindByTitle(display, DefaultRootWindow(display));
+    const ::Window window = FindXWindow(display, DefaultRootWindow(display), TITLE);
     if (window != 0 && XGetWindowAttributes(display, window, &attributes) &&
         attributes.map_state == IsViewable) {
         size = {attributes.width, attributes.height};

@@ -12,7 +12,6 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
-#include <cstring>
 
 #include "window/find_x_window.h"
 

@@ -61,33 +61,41 @@ long TickerSwitches()
     return switches;
 }
 
+struct Steps {
+    int all = 0;
+    int ofOneMs = 0;
+};
+
 // Reads in a tight loop for `ms`, as a measured loop does, checking each
-// value against the clock; returns the distinct values seen.
-int ReadBusily(int ms)
+// value against the clock; returns the steps the value made.
+Steps ReadBusily(int ms)
 {
     const std::int64_t end = ClockMs() + ms;
     DWORD last = GetTickCount();
-    int distinct = 1;
+    Steps steps;
     for (std::int64_t now = ClockMs(); now < end; now = ClockMs()) {
         for (int i = 0; i < 1000; ++i) {
             const DWORD tick = GetTickCount();
             EXPECT_GE(static_cast<std::int32_t>(tick - last), 0) << "the tick went back";
-            distinct += tick != last;
+            steps.all += tick != last;
+            steps.ofOneMs += tick - last == 1;
             last = tick;
         }
         const std::int64_t lag = Lag(last, ClockMs());
         EXPECT_GE(lag, 0) << "the tick ran ahead of the clock";
         EXPECT_LE(lag, COARSEST_MS);
     }
-    return distinct;
+    return steps;
 }
 
 TEST(TickCount, ReadInALoopItTicksEveryMillisecondWithTheClock)
 {
-    const int distinct = ReadBusily(200);
-    // 1 ms resolution gives about 200 values in 200 ms (fewer on a busy
-    // machine, where a tick can come late), 16 ms would give 13.
-    EXPECT_GE(distinct, 50);
+    const Steps steps = ReadBusily(200);
+    // 1 ms resolution: about 200 steps in 200 ms, nearly all of 1 ms (on a
+    // busy machine a tick can come late and make a step of 2). A coarser
+    // tick makes fewer, larger steps: 13 of 16 ms for Windows' usual one.
+    EXPECT_GE(steps.all, 50);
+    EXPECT_GE(steps.ofOneMs * 2, steps.all) << steps.ofOneMs << " of " << steps.all << " steps of 1 ms";
     EXPECT_GE(TickerSwitches(), 0) << "no ticker thread";
 }
 

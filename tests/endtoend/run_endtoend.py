@@ -143,13 +143,27 @@ class Session:
         self.origin = None
         self.first_countdown = None
 
-    def view(self):
-        shot = screenshot(self.display)
+    def locate(self):
+        """The client area's exact place on the screen, found on a screenshot
+        of just the window's surroundings (the window system may add a
+        frame) once the picture shows there; None until then."""
         if self.origin is None and self.window is not None:
             near = self.display.client_origin(self.window)
-            if near is not None:
-                self.origin = sc.locate_client(shot, self.args.pictures[0], near)
-        return shot, (sc.client_view(shot, self.origin) if self.origin else None)
+            if near is None:
+                return None
+            screen = self.display.conn.screen()
+            left, top = max(0, near[0] - 16), max(0, near[1] - 16)
+            around = screenshot(self.display, (left, top, min(sc.WIDTH + 48, screen.width_in_pixels - left),
+                                               min(sc.HEIGHT + 96, screen.height_in_pixels - top)))
+            found = sc.locate_client(around, self.args.pictures[0], (near[0] - left, near[1] - top))
+            if found:
+                self.origin = (left + found[0], top + found[1])
+        return self.origin
+
+    def view(self):
+        shot = screenshot(self.display)
+        origin = self.locate()
+        return shot, (sc.client_view(shot, origin) if origin else None)
 
     def countdown_showing(self):
         shot, view = self.view()
@@ -172,22 +186,7 @@ class Session:
         server answers: (whether the first-paint screen was seen, seconds
         from the window showing to the first countdown, or None)."""
         picture = self.args.pictures[0]
-        screen = self.display.conn.screen()
-
-        def locate():
-            # The client area's exact place, found on a screenshot of just
-            # the window's surroundings (the window system may add a frame)
-            # once the picture shows there.
-            near = self.display.client_origin(self.window)
-            if near is None:
-                return None
-            left, top = max(0, near[0] - 16), max(0, near[1] - 16)
-            around = screenshot(self.display, (left, top, min(sc.WIDTH + 48, screen.width_in_pixels - left),
-                                               min(sc.HEIGHT + 96, screen.height_in_pixels - top)))
-            found = sc.locate_client(around, picture, (near[0] - left, near[1] - top))
-            return (left + found[0], top + found[1]) if found else None
-
-        origin = wait_for(locate, timeout, 0.002)
+        origin = wait_for(self.locate, timeout, 0.002)
         if origin is None:
             return False, None
 

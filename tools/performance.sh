@@ -49,6 +49,7 @@ mkdir -p "$OUT"
 cc -O2 -Wall -shared -fPIC -o "$OUT/first_paint.so" tools/perf/first_paint.c -ldl
 cc -O2 -Wall -o "$OUT/exec_timed" tools/perf/exec_timed.c
 cc -O2 -Wall -o "$OUT/sleeper" tools/perf/sleeper.c
+cc -O2 -Wall -o "$OUT/steady" tools/perf/steady.c
 
 window() { tools/xsession.py "$1" "$TITLE" "${@:2}"; }
 program_pid=""
@@ -154,6 +155,12 @@ for key in linux-pinned windows-pinned linux-free windows-free; do
     echo "spread over $FIGURE_ROUNDS runs, $key: CPU ${!cpu_spread} % (median ${!cpu_median})," \
          "FPU ${!fpu_spread} % (median ${!fpu_median})"
 done
+# The machine's own floor: a loop without a tick read, in fresh processes.
+steady_runs=$(for _ in $(seq "$FIGURE_ROUNDS"); do $pinned "$OUT/steady"; done)
+steady_memory=$(awk '{ print $2 }' <<<"$steady_runs" | spread)
+steady_registers=$(awk '{ print $4 }' <<<"$steady_runs" | spread)
+echo "a minimal loop in $FIGURE_ROUNDS fresh processes, pinned (ns a loop):" $(awk '{ print $2 "/" $4 }' <<<"$steady_runs") \
+     "- spread $steady_memory % (volatile memory), $steady_registers % (registers only)"
 echo "phase ends after their deadlines, Linux (ms):"
 grep -h '^phase' <<<"${runs[linux-pinned]}${runs[linux-free]}" | sed 's/^/  /'
 # A second busy thread on the same processor: a fair scheduler gives the
@@ -319,6 +326,7 @@ row "FPU figure, Linux/Windows, pinned medians" "$fpu_ratio ($linux_fpu/$windows
     "$(verdict "$fpu_ratio >= 0.85 && $fpu_ratio <= 1.15")"
 row "Linux CPU figure spread, pinned" "$spread_CPU_linux_pinned %" "<= 5 %" \
     "$(verdict "$spread_CPU_linux_pinned <= 5") (FPU $spread_FPU_linux_pinned %)"
+row "a minimal loop's spread, fresh processes, pinned" "$steady_memory % (registers only: $steady_registers %)" "-" "the machine's floor"
 row "Linux CPU figure spread, free" "$spread_CPU_linux_free %" "-" "FPU $spread_FPU_linux_free %"
 row "Windows CPU figure spread, pinned" "$spread_CPU_windows_pinned %" "-" "FPU $spread_FPU_windows_pinned %"
 row "Windows CPU figure spread, free" "$spread_CPU_windows_free %" "-" "FPU $spread_FPU_windows_free %"

@@ -44,7 +44,9 @@ constexpr DWORD REAL_PHASE_END_MS = 10000;
 constexpr DWORD STORAGE_PHASE_END_MS = 15000;
 
 constexpr DWORD SCRATCH_SIZE = 10240;
-// On Linux the platform layer maps the drive-C root to a per-user directory.
+// The platform decides where it lands (scratch_file.h): on Linux the drive-C
+// root is a per-user directory; on Windows a root that refuses new files
+// sends it to a folder of the program's own in the user's temporary folder.
 constexpr const char* SCRATCH_PATH = "c:\\tmp.dat";
 
 // Runs the three phases once and clears `running`. The parameter is ignored.

@@ -6,6 +6,8 @@
 #include "bench_state.h"
 #include "scratch_pattern.h"
 
+#include <scratch_file.h>
+
 namespace {
 
 void RunIntegerPhase(DWORD start)
@@ -39,8 +41,8 @@ void RunStoragePhase(DWORD start)
     std::uint8_t pattern = SCRATCH_PATTERN_SEED;
     do {
         FillScratch(buffer, sizeof buffer, pattern);
-        HANDLE file = CreateFileA(SCRATCH_PATH, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE file = CreateScratchFile(SCRATCH_PATH, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
             DWORD written = 0;  // WriteFile stores it too; never read it unset
             WriteFile(file, buffer, SCRATCH_SIZE, &written, nullptr);

@@ -160,6 +160,7 @@ check "zip's koru-bench.exe is the Windows build's" cmp -s <(member koru-bench.e
 check "README.txt has CRLF line ends" crlf_only README.txt
 check "README.txt names the version" grep -q "^KORU BENCH $version"$'\r'"\$" <(member README.txt | head -1)
 check "README.txt says where the scratch file goes" grep -qF 'C:\tmp.dat' <(member README.txt)
+check "README.txt says where it goes when the root of C refuses it" grep -qF 'Temp\koru-bench\tmp.dat' <(member README.txt)
 check "LICENSE.txt is the project's licence" cmp -s <(member LICENSE.txt | tr -d '\r') LICENSE
 check "LICENSE.txt has CRLF line ends" crlf_only LICENSE.txt
 

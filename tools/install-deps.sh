@@ -21,7 +21,7 @@ installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install o
 write_root() { $SUDO tee "$1" >/dev/null; }  # its standard input to a file only root may write
 
 NATIVE_PACKAGES=(
-    build-essential cmake ninja-build pkg-config python3 googletest
+    build-essential cmake ninja-build pkg-config python3 googletest libgtest-dev
     libsdl2-dev libfreetype-dev libfontconfig-dev fonts-ipafont-gothic librsvg2-bin
     xvfb openbox x11-utils x11-apps imagemagick libx11-dev python3-numpy python3-pil python3-xlib
 )

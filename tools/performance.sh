@@ -4,16 +4,17 @@
 #
 #   1. the engine loops (tools/loop_benchmark, Linux and under Wine), ours vs
 #      the reference 32-bit loop;
-#   2. the figures of both builds on one processor (tools/run_figures,
-#      alternating, best of two each), how late each phase ends, and the
-#      figures with a processor hog beside them;
+#   2. the figures of both builds (tools/run_figures, alternating, three runs
+#      each, pinned to one processor with Wine's server, then free): their
+#      medians, their spread from run to run, how late each phase ends, and
+#      the figures with a processor hog beside them;
 #   3. a full run of the program: the window thread's and the ticker's CPU
 #      time, the wake-ups per second once the results show, peak memory;
 #   4. the screens composed in a run (a second run, under gdb);
 #   5. time from exec to the first paint, over several runs;
 #   6. binary sizes and the pictures' share of them.
 #
-#   tools/performance.sh          (about 6 min; brings the builds up to date first)
+#   tools/performance.sh          (about 8 min; brings the builds up to date first)
 #
 # Each program run is closed as a window manager would (WM_DELETE_WINDOW).
 set -euo pipefail
@@ -27,7 +28,7 @@ WINE_RUN=build/windows/wine-run
 PICTURES=build/linux/resources/pictures
 OUT=build/perf
 TITLE="KORU BENCH"
-FIGURE_ROUNDS=3         # alternating runs of each build, the best of them counts
+FIGURE_ROUNDS=3         # alternating runs of each build, pinned and free; medians count
 RESULTS_AT=17           # seconds into a run: the results have shown by then
 WAKE_WINDOW=5           # seconds over which wake-ups are counted after that
 FIRST_PAINT_RUNS=5
@@ -104,37 +105,68 @@ echo
 
 # ---- 2. figures of both builds ------------------------------------------------
 
-echo "== 2. figures on processor $core: Linux and Windows alternating, best of $FIGURE_ROUNDS; then beside a hog"
+echo "== 2. figures: Linux and Windows alternating, $FIGURE_ROUNDS runs each, pinned to processor $core" \
+     "(Wine's server too), then free; then beside a hog"
 figure() { awk -v name="$1" '$1 == "figures" { for (i = 2; i <= NF; i++) if (split($i, kv, "=") == 2 && kv[1] == name) print kv[2] }'; }
 lateness() { awk '$1 == "phase" { m = $8; if ($10 > m) m = $10; if ($12 > m) m = $12; print m }'; }
-run_linux() { taskset -c "$core" build/linux/tools/run_figures; }
-run_windows() { taskset -c "$core" "$WINE_RUN" build/windows/tools/run_figures.exe 2>/dev/null | tr -d '\r'; }
-best() { sort -n | tail -n 1; }
-linux_runs="" windows_runs=""
-for round in $(seq "$FIGURE_ROUNDS"); do
-    out=$(run_linux); echo "linux   $round: $(head -n 1 <<<"$out")"; linux_runs+="$out"$'\n'
-    out=$(run_windows); echo "windows $round: $(head -n 1 <<<"$out")"; windows_runs+="$out"$'\n'
+median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }'; }
+spread() { sort -n | awk 'NR == 1 { low = $1 } { high = $1 } END { printf "%.1f", (high - low) / high * 100 }'; }
+worst() { sort -n | tail -n 1; }
+pinned="taskset -c $core"
+run_linux() { $1 build/linux/tools/run_figures; }
+run_windows() { $1 "$WINE_RUN" build/windows/tools/run_figures.exe 2>/dev/null | tr -d '\r'; }
+# Wine's server is a process of its own, started by the first Wine program
+# and kept: started anew, pinned or free, as the runs are.
+restart_wineserver() {
+    WINEPREFIX=$root/build/windows/wineprefix wineserver -k 2>/dev/null || true
+    WINEPREFIX=$root/build/windows/wineprefix $1 wineserver -p
+}
+declare -A runs
+for placement in pinned free; do
+    pin=""; [[ $placement == pinned ]] && pin=$pinned
+    restart_wineserver "$pin"
+    runs[linux-$placement]="" runs[windows-$placement]=""
+    for round in $(seq "$FIGURE_ROUNDS"); do
+        for build in linux windows; do
+            out=$("run_$build" "$pin")
+            echo "$placement $build $round: $(head -n 1 <<<"$out")"
+            runs[$build-$placement]+="$out"$'\n'
+        done
+    done
 done
-linux_cpu=$(figure CPU <<<"$linux_runs" | best); linux_fpu=$(figure FPU <<<"$linux_runs" | best)
-windows_cpu=$(figure CPU <<<"$windows_runs" | best); windows_fpu=$(figure FPU <<<"$windows_runs" | best)
+restart_wineserver ""
+for key in linux-pinned windows-pinned linux-free windows-free; do
+    for name in CPU FPU; do
+        printf -v "median_${name}_${key//-/_}" %s "$(figure $name <<<"${runs[$key]}" | median)"
+        printf -v "spread_${name}_${key//-/_}" %s "$(figure $name <<<"${runs[$key]}" | spread)"
+    done
+done
+linux_cpu=$median_CPU_linux_pinned linux_fpu=$median_FPU_linux_pinned
+windows_cpu=$median_CPU_windows_pinned windows_fpu=$median_FPU_windows_pinned
 cpu_ratio=$(calc "%.3f" "$linux_cpu / $windows_cpu")
 fpu_ratio=$(calc "%.3f" "$linux_fpu / $windows_fpu")
-late_ms=$(lateness <<<"$linux_runs" | best)
-echo "best: Linux CPU=$linux_cpu FPU=$linux_fpu, Windows CPU=$windows_cpu FPU=$windows_fpu;" \
+late_ms=$(lateness <<<"${runs[linux-pinned]}${runs[linux-free]}" | worst)
+echo "medians, pinned: Linux CPU=$linux_cpu FPU=$linux_fpu, Windows CPU=$windows_cpu FPU=$windows_fpu;" \
      "Linux/Windows CPU $cpu_ratio, FPU $fpu_ratio"
+for key in linux-pinned windows-pinned linux-free windows-free; do
+    k=${key//-/_}
+    cpu_spread=spread_CPU_$k fpu_spread=spread_FPU_$k cpu_median=median_CPU_$k fpu_median=median_FPU_$k
+    echo "spread over $FIGURE_ROUNDS runs, $key: CPU ${!cpu_spread} % (median ${!cpu_median})," \
+         "FPU ${!fpu_spread} % (median ${!fpu_median})"
+done
 echo "phase ends after their deadlines, Linux (ms):"
-grep '^phase' <<<"$linux_runs" | sed 's/^/  /'
+grep -h '^phase' <<<"${runs[linux-pinned]}${runs[linux-free]}" | sed 's/^/  /'
 # A second busy thread on the same processor: a fair scheduler gives the
 # worker half the time, so the figures should halve, no more, no less.
-taskset -c "$core" sh -c 'while :; do :; done' &
+$pinned sh -c 'while :; do :; done' &
 hog_pid=$!
-hogged=$(run_linux)
+hogged=$(run_linux "$pinned")
 kill "$hog_pid"; wait "$hog_pid" 2>/dev/null || true; hog_pid=""
 echo "beside a hog: $hogged" | head -n 2
 hog_cpu=$(calc "%.2f" "$(figure CPU <<<"$hogged") / $linux_cpu")
 hog_fpu=$(calc "%.2f" "$(figure FPU <<<"$hogged") / $linux_fpu")
 hog_late=$(lateness <<<"$hogged")
-echo "figures beside a hog / alone: CPU $hog_cpu, FPU $hog_fpu; phases ended up to $hog_late ms late"
+echo "figures beside a hog / alone (median): CPU $hog_cpu, FPU $hog_fpu; phases ended up to $hog_late ms late"
 echo
 
 # ---- 3. full run: CPU time by thread, wake-ups after the run, peak memory -----
@@ -281,13 +313,18 @@ row "Linux: integer loop, ours/reference" "$int_ratio" ">= 0.97" "$(verdict "$in
 row "Linux: floating-point loop, ours/reference" "$real_ratio" ">= 0.97" "$(verdict "$real_ratio >= 0.97")"
 row "Wine: integer loop, ours/reference" "$win_int_ratio" ">= 0.97" "$(verdict "$win_int_ratio >= 0.97")"
 row "Wine: floating-point loop, ours/reference" "$win_real_ratio" ">= 0.97" "$(verdict "$win_real_ratio >= 0.97")"
-row "CPU figure, Linux/Windows" "$cpu_ratio ($linux_cpu/$windows_cpu)" "0.85 to 1.15" \
+row "CPU figure, Linux/Windows, pinned medians" "$cpu_ratio ($linux_cpu/$windows_cpu)" "0.85 to 1.15" \
     "$(verdict "$cpu_ratio >= 0.85 && $cpu_ratio <= 1.15")"
-row "FPU figure, Linux/Windows" "$fpu_ratio ($linux_fpu/$windows_fpu)" "0.85 to 1.15" \
+row "FPU figure, Linux/Windows, pinned medians" "$fpu_ratio ($linux_fpu/$windows_fpu)" "0.85 to 1.15" \
     "$(verdict "$fpu_ratio >= 0.85 && $fpu_ratio <= 1.15")"
+row "Linux CPU figure spread, pinned" "$spread_CPU_linux_pinned %" "<= 5 %" \
+    "$(verdict "$spread_CPU_linux_pinned <= 5") (FPU $spread_FPU_linux_pinned %)"
+row "Linux CPU figure spread, free" "$spread_CPU_linux_free %" "-" "FPU $spread_FPU_linux_free %"
+row "Windows CPU figure spread, pinned" "$spread_CPU_windows_pinned %" "-" "FPU $spread_FPU_windows_pinned %"
+row "Windows CPU figure spread, free" "$spread_CPU_windows_free %" "-" "FPU $spread_FPU_windows_free %"
 row "Linux phase end after deadline, worst" "$late_ms ms" "< 20 ms" "$(verdict "$late_ms < 20")"
-row "figures beside a hog / alone (CPU, FPU)" "$hog_cpu, $hog_fpu" "about 0.5" \
-    "$(verdict "$hog_cpu >= 0.4 && $hog_cpu <= 0.6 && $hog_fpu >= 0.4 && $hog_fpu <= 0.6")"
+row "figures beside a hog / alone (CPU, FPU)" "$hog_cpu, $hog_fpu" "0.35 to 0.65" \
+    "$(verdict "$hog_cpu >= 0.35 && $hog_cpu <= 0.65 && $hog_fpu >= 0.35 && $hog_fpu <= 0.65")"
 row "ticker CPU time over the run" "${ticker_ms:-none} ms (${ticker_share} %)" "< 1 %" \
     "$(verdict "$ticker_share < 1") (a bare 1 ms sleeper here: ${sleeper%% (*})"
 row "wake-ups a second once the results show" "$wakes_per_second" "<= 15" "$(verdict "$wakes_per_second <= 15")"

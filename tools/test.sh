@@ -46,7 +46,11 @@ done
 step "Windows build and its tests, under Wine"
 tools/setup-wine.sh "$WINE_PREFIX"
 cmake --preset windows >/dev/null
+# The ordinary user's prefix is made meanwhile.
+build/windows/wine-user-run --prepare </dev/null >/dev/null 2>&1 &
+user_prefix=$!
 cmake --build --preset windows
+wait "$user_prefix" || { echo "test: the ordinary user's Wine prefix could not be made" >&2; exit 1; }
 # A persistent wineserver saves seconds on every test. Wine's own services
 # start now: started from inside a test, they would keep that test's
 # output open and CTest would wait for them.

@@ -6,7 +6,7 @@ leaves, the files around it untouched, and closing the window the way a
 window manager asks (WM_DELETE_WINDOW), during the run and after it.
 
     run_endtoend.py --label linux --pictures DIR --scratch FILE --out DIR
-                    [--depth BITS] [--home DIR] [--closed-descriptors]
+                    [--depth BITS] [--home DIR] [--unchanged DIR] [--closed-descriptors]
                     [--file-size-limit BYTES] [--exit-limit S] [--wine]
                     [--close-during PHASE ...] [--close-only] -- PROGRAM [ARGS...]
 
@@ -15,7 +15,8 @@ launcher (--wine). Screenshots are saved in --out. --depth picks the
 screen's colour depth (16, 24 or 30 bits). On Linux, --home makes DIR
 afresh, with a file of the user's in it, as the program's HOME (its cache
 under it): the run must change nothing there but the scratch file and the
-directories that hold it. Two hostile starts can be added to a run:
+directories that hold it; --unchanged DIR, that DIR's own entries stay as
+they were (drive C's root, where the file must not land). Two hostile starts can be added to a run:
 --closed-descriptors starts the program with stdin, stdout and stderr
 closed, and --file-size-limit sets RLIMIT_FSIZE, so that every scratch
 write stops short: the SD figure is then 0 and the file holds what fitted.
@@ -259,6 +260,11 @@ def snapshot(root, leave_out):
     return entries
 
 
+def listing(directory):
+    """The names in `directory` with their types and modes."""
+    return sorted((name, os.lstat(os.path.join(directory, name)).st_mode) for name in os.listdir(directory))
+
+
 def make_home(home):
     """A fresh home with one file of the user's in it."""
     shutil.rmtree(home, ignore_errors=True)
@@ -285,6 +291,7 @@ def full_run(args, display, results):
     if os.path.exists(args.scratch):
         os.remove(args.scratch)
     home_before = snapshot(args.home, args.scratch) if args.home else None
+    listing_before = listing(args.unchanged) if args.unchanged else None
     session = Session(args, display)
     try:
         if not results.check("window opens", session.window is not None, "a window titled %s" % TITLE, "none"):
@@ -364,6 +371,9 @@ def full_run(args, display, results):
         if args.file_size_limit is None:
             results.check("scratch file holds its exact 10240 bytes", content == expected_scratch(),
                           "the fixed pattern", "missing" if content is None else "%d bytes, differing" % len(content))
+            if lines["sd"] is not None:
+                results.check("SD figure above 0", character_count(lines["sd"], advance) > 4,
+                              "SD=<n>, n > 0", "%d characters" % character_count(lines["sd"], advance))
         else:
             fitted = expected_scratch()[:args.file_size_limit]
             results.check("scratch file holds the %d bytes the limit let through" % args.file_size_limit,
@@ -376,6 +386,9 @@ def full_run(args, display, results):
             changes = home_changes(args, home_before)
             results.check("nothing in the home changed but the scratch file", not changes,
                           "no change", ", ".join(changes))
+        if args.unchanged:
+            results.check("%s left as it was" % args.unchanged, listing(args.unchanged) == listing_before,
+                          listing_before, listing(args.unchanged))
 
         code, seconds = session.close()
         results.check("closing the results window ends the program with 0 within %.1f s" % args.exit_limit,
@@ -427,6 +440,7 @@ def main():
     parser.add_argument("--out", required=True)
     parser.add_argument("--depth", type=int, default=24, choices=(16, 24, 30))
     parser.add_argument("--home")
+    parser.add_argument("--unchanged", help="a directory whose entries the run must leave as they are")
     parser.add_argument("--closed-descriptors", action="store_true")
     parser.add_argument("--file-size-limit", type=int)
     parser.add_argument("--exit-limit", type=float, default=1.0)

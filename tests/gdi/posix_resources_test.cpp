@@ -53,8 +53,8 @@ TEST(Resources, EveryPictureLoadsByNameInAnyCase)
 // result must be the file's pixels.
 TEST(Resources, PicturesDrawTheirFilesPixelsWhateverTheFirstUse)
 {
-    const std::string bg = ReadFile(std::string(KORU_PICTURE_DIR) + "/BG_BMP.bmp");
-    const std::string bg0 = ReadFile(std::string(KORU_PICTURE_DIR) + "/BG0_BMP.bmp");
+    const std::string bg = ReadFile(KORU_PICTURE_DIR "/BG_BMP.bmp");
+    const std::string bg0 = ReadFile(KORU_PICTURE_DIR "/BG0_BMP.bmp");
     ASSERT_GT(bg.size(), 54u);
     ASSERT_GT(bg0.size(), 54u);
     HBITMAP picture = LoadBitmapA(nullptr, "BG_BMP");

@@ -39,7 +39,7 @@ struct Rgb {
 // The countdown picture as the program carries it (24-bit, bottom-up).
 std::vector<Rgb> ReadPicture()
 {
-    std::ifstream in(std::string(KORU_PICTURE_DIR) + "/BG_BMP.bmp", std::ios::binary);
+    std::ifstream in(KORU_PICTURE_DIR "/BG_BMP.bmp", std::ios::binary);
     const std::string bytes{std::istreambuf_iterator<char>(in), {}};
     std::vector<Rgb> pixels(WIDTH * HEIGHT);
     if (bytes.size() < 54 + WIDTH * HEIGHT * 3) {

@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
-# The package check, run by the test command after both builds: makes the
-# Debian package (build/linux) and the Windows .zip (build/windows), holds
-# them to lintian, desktop-file-validate and appstreamcli, installs the .deb
-# with apt, runs the installed program from its menu entry's command to its
-# results on a private X display, closes it, purges the package and looks
-# for anything it left behind; then checks what the .zip holds.
+# The package check, run by the test command after the builds: makes the
+# Debian package (build/linux), the arm64 one (build/linux-arm64) and the
+# Windows .zip (build/windows), holds them to lintian, desktop-file-validate
+# and appstreamcli, installs the .deb with apt, runs the installed program
+# from its menu entry's command to its results on a private X display,
+# closes it, purges the package and looks for anything it left behind; then
+# checks what the .zip holds, and what can be checked of the arm64 package
+# without installing it.
 # Works as root or, for another user, through sudo (install and purge only).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 LINUX_BUILD=$ROOT/build/linux
 WINDOWS_BUILD=$ROOT/build/windows
+ARM64_BUILD=$ROOT/build/linux-arm64
 PACKAGE=koru-bench
 APP_ID=org.example.koru_bench
 began=$SECONDS
@@ -54,6 +57,7 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$LINUX_BUILD/CMakeCache.
 [ -n "$version" ] || { echo "packages: no Linux build in $LINUX_BUILD: build it first" >&2; exit 1; }
 deb=$LINUX_BUILD/${PACKAGE}_${version}_$(dpkg --print-architecture).deb
 zip=$WINDOWS_BUILD/$PACKAGE-$version-win32.zip
+arm64_deb=$ARM64_BUILD/${PACKAGE}_${version}_arm64.deb
 
 is_installed() {
     dpkg-query -W -f='${Status}' "$PACKAGE" 2>/dev/null | grep -q "ok installed"
@@ -73,9 +77,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
-echo "packages: building $(basename "$deb") and $(basename "$zip")"
-rm -f "$deb" "$zip"
+echo "packages: building $(basename "$deb"), $(basename "$arm64_deb") and $(basename "$zip")"
+rm -f "$deb" "$arm64_deb" "$zip"
 (cd "$LINUX_BUILD" && cpack -G DEB >"$work/cpack-deb.log" 2>&1) || { cat "$work/cpack-deb.log"; exit 1; }
+(cd "$ARM64_BUILD" && cpack -G DEB >"$work/cpack-arm64.log" 2>&1) || { cat "$work/cpack-arm64.log"; exit 1; }
 (cd "$WINDOWS_BUILD" && cpack -G ZIP >"$work/cpack-zip.log" 2>&1) || { cat "$work/cpack-zip.log"; exit 1; }
 
 # ---- What the .deb holds ---------------------------------------------------
@@ -158,6 +163,56 @@ check "README.txt says where the scratch file goes" grep -qF 'C:\tmp.dat' <(memb
 check "README.txt says where it goes when the root of C refuses it" grep -qF 'Temp\koru-bench\tmp.dat' <(member README.txt)
 check "LICENSE.txt is the project's licence" cmp -s <(member LICENSE.txt | tr -d '\r') LICENSE
 check "LICENSE.txt has CRLF line ends" crlf_only LICENSE.txt
+
+# ---- Packages for another architecture ---------------------------------------
+# They cannot be installed here. What can be checked: lintian; the
+# architecture and version; the same files as the native package, the same
+# bytes but for the programs, which are for that architecture; dependencies
+# worked out for it, which apt could meet there; and, for the program, that
+# it starts under qemu as shipped.
+declare -A ELF_MACHINE=([arm64]=AArch64)
+deb_paths() { dpkg-deb -c "$1" | awk '{print $6}' | sort; }
+# The checksums of the files that are not programs.
+deb_data_sums() { dpkg-deb -I "$1" md5sums | grep -Ev "  usr/(bin|lib|libexec)/" | sort; }
+programs_for() {  # programs_for FOLDER MACHINE: every ELF file there is for MACHINE, and there is one
+    local file found=0
+    while IFS= read -r -d '' file; do
+        readelf -h "$file" >/dev/null 2>&1 || continue
+        found=1
+        readelf -h "$file" | grep -qE "^ +Machine: +$2\$" || { echo "    not for $2: $file"; return 1; }
+    done < <(find "$1" -type f -print0)
+    [ "$found" = 1 ]
+}
+depends_for_target() {  # names none of this machine's or the cross compiler's own packages
+    local depends
+    depends=$(dpkg-deb -f "$1" Depends)
+    grep -q 'libc6 ' <<<"$depends" && ! grep -qE ":$(dpkg --print-architecture)|-cross\b" <<<"$depends"
+}
+check_foreign_deb() {  # check_foreign_deb DEB ARCH NATIVE_DEB
+    local foreign=$1 arch=$2 native=$3 name
+    name=$(basename "$foreign")
+    check "$name: lintian reports no error or warning" shown lintian --fail-on error,warning "$foreign"
+    check "$name: architecture $arch" test "$(dpkg-deb -f "$foreign" Architecture)" = "$arch"
+    check "$name: version is the project's" test "$(dpkg-deb -f "$foreign" Version)" = "$version"
+    check "$name: the same files as $(basename "$native")" cmp -s <(deb_paths "$foreign") <(deb_paths "$native")
+    check "$name: the same bytes as $(basename "$native") but for the programs" \
+        cmp -s <(deb_data_sums "$foreign") <(deb_data_sums "$native")
+    rm -rf "$work/foreign" && dpkg-deb -x "$foreign" "$work/foreign"
+    check "$name: its programs are for $arch" programs_for "$work/foreign" "${ELF_MACHINE[$arch]}"
+    check "$name: dependencies worked out for $arch: $(dpkg-deb -f "$foreign" Depends)" \
+        depends_for_target "$foreign"
+    check "$name: apt could install it with its dependencies on $arch" \
+        silent_unless_failing apt-get -s install "$foreign"
+}
+starts_without_display() {  # the program as shipped starts and asks for a display
+    local said status=0
+    said=$(env -u DISPLAY -u WAYLAND_DISPLAY "$@" 2>&1) || status=$?
+    [ "$status" = 1 ] && [ "$said" = "$PACKAGE: cannot open a window: no display (DISPLAY is not set)" ] ||
+        { echo "    exit status $status: $said"; return 1; }
+}
+check_foreign_deb "$arm64_deb" arm64 "$deb"
+check "$(basename "$arm64_deb"): the program starts under qemu and asks for a display" \
+    starts_without_display qemu-aarch64 "$work/foreign/usr/bin/$PACKAGE"
 
 echo "packages: took $((SECONDS - began)) s"
 echo "packages: $passed passed, $failed failed"

@@ -2,7 +2,8 @@
 # Installs what building, running and testing KORU BENCH needs on Debian 12:
 # the native and cross toolchains, SDL2/FreeType/fontconfig, the Japanese
 # font, the picture renderer, Xvfb, a window manager and screenshot tools,
-# 32-bit Wine, and the tools that make and check the packages; with
+# 32-bit Wine, the arm64 cross build (its compiler, the arm64 libraries and
+# qemu to run its tests), and the tools that make and check the packages; with
 # --measuring, also what tools/performance.sh uses. Where the kernel runs no
 # 32-bit x86 programs, it also sets up a user-mode emulator for them, so
 # that 32-bit Wine still runs (slowly).
@@ -25,6 +26,15 @@ NATIVE_PACKAGES=(
     xvfb openbox x11-utils x11-apps imagemagick libx11-dev python3-numpy python3-pil python3-xlib
 )
 WINDOWS_PACKAGES=(g++-mingw-w64-i686 wine wine32:i386)
+# The arm64 build links against the arm64 libraries installed beside the
+# amd64 ones (multiarch: these -dev packages are Multi-Arch: same, at the
+# amd64 ones' version), not against a copied sysroot; pkgconf:arm64 gives
+# aarch64-linux-gnu-pkg-config. qemu-user runs its tests (qemu-aarch64,
+# called by CTest, no binfmt registration); where the i386 emulator below is
+# needed, its bookworm-backports qemu-user-static brings qemu-user 10 in
+# place of this one, and both give qemu-aarch64.
+ARM64_PACKAGES=(g++-aarch64-linux-gnu libsdl2-dev:arm64 libfreetype-dev:arm64 libfontconfig-dev:arm64
+                libx11-dev:arm64 pkgconf:arm64 qemu-user)
 PACKAGE_CHECK_PACKAGES=(dpkg-dev lintian desktop-file-utils appstream unzip)
 MEASURING_PACKAGES=()
 if [ "${1:-}" = --measuring ]; then
@@ -32,16 +42,19 @@ if [ "${1:-}" = --measuring ]; then
 fi
 
 missing=()
-for package in "${NATIVE_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${PACKAGE_CHECK_PACKAGES[@]}" \
-               ${MEASURING_PACKAGES[@]+"${MEASURING_PACKAGES[@]}"}; do
+for package in "${NATIVE_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${ARM64_PACKAGES[@]}" \
+               "${PACKAGE_CHECK_PACKAGES[@]}" ${MEASURING_PACKAGES[@]+"${MEASURING_PACKAGES[@]}"}; do
     installed "$package" || missing+=("$package")
 done
 if [ ${#missing[@]} -gt 0 ]; then
     log "installing ${missing[*]}"
-    # Wine's 32-bit half comes from the i386 architecture.
-    if ! dpkg --print-foreign-architectures | grep -qx i386; then
-        $SUDO dpkg --add-architecture i386
-    fi
+    # Wine's 32-bit half comes from the i386 architecture, the arm64
+    # build's libraries from arm64.
+    for architecture in i386 arm64; do
+        if ! dpkg --print-foreign-architectures | grep -qx "$architecture"; then
+            $SUDO dpkg --add-architecture "$architecture"
+        fi
+    done
     $SUDO apt-get update -q
     $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi

@@ -4,6 +4,11 @@
 // precision control says otherwise, and any caller may have changed the
 // rounding mode. These set both for a stretch of code and put the caller's
 // settings back afterwards.
+//
+// How depends on the processor, not the OS, so the build chooses the file:
+// plain_doubles_x87.cpp where doubles are computed on the x87 unit (32-bit
+// x86: the Windows build), plain_doubles_cfenv.cpp where they are computed
+// as doubles (x86-64's SSE2, arm64).
 #pragma once
 
 #include <cstdint>

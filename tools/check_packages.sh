@@ -2,11 +2,11 @@
 # The package check, run by the test command after both builds: makes the
 # two Debian packages (build/linux) and the Windows .zip (build/windows),
 # holds them to lintian, desktop-file-validate and appstreamcli; installs the
-# terminal package on its own with apt, runs its koru-bench-cli --json to the
-# results and purges it; installs the desktop package, runs the installed
-# program from its menu entry's command to its results on a private X
-# display, closes it and purges it; after each purge it looks for anything
-# left behind. Then it checks what the .zip holds.
+# terminal package on its own with apt and runs its koru-bench-cli --json to
+# the results; installs the desktop package, runs the installed program from
+# its menu entry's command to its results on a private X display and closes
+# it; purges both and looks for anything of either left behind. Then it
+# checks what the .zip holds.
 # Works as root or, for another user, through sudo (install and purge only).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -99,20 +99,24 @@ install_package() {
         dpkg -L "$1" >"$work/$1.files"
     fi
 }
-# purge_package NAME: purges it with apt and looks for anything of it left.
-purge_package() {
-    local path left=()
-    check "$1 purged with apt" silent_unless_failing $SUDO apt-get purge -y -q "$1"
-    while read -r path; do
-        [ -e "$path" ] || [ -L "$path" ] || continue
-        # A folder shared with other packages (/usr/share/man, ...) stays.
-        if [ -d "$path" ] && [ ! -L "$path" ] && grep -qxF "$path" "$work/$1.before"; then
-            continue
-        fi
-        left+=("$path")
-    done <"$work/$1.files"
-    check "nothing of $1 left after purging" test ${#left[@]} -eq 0
-    [ ${#left[@]} -eq 0 ] || printf '    left: %s\n' "${left[@]}"
+# purge_packages NAME...: purges them with apt (one call: apt takes seconds)
+# and looks for anything of each left.
+purge_packages() {
+    local name path left
+    check "$* purged with apt" silent_unless_failing $SUDO apt-get purge -y -q "$@"
+    for name in "$@"; do
+        left=()
+        while read -r path; do
+            [ -e "$path" ] || [ -L "$path" ] || continue
+            # A folder shared with other packages (/usr/share/man, ...) stays.
+            if [ -d "$path" ] && [ ! -L "$path" ] && grep -qxF "$path" "$work/$name.before"; then
+                continue
+            fi
+            left+=("$path")
+        done <"$work/$name.files"
+        check "nothing of $name left after purging" test ${#left[@]} -eq 0
+        [ ${#left[@]} -eq 0 ] || printf '    left: %s\n' "${left[@]}"
+    done
 }
 
 echo "packages: building $(basename "$deb"), $(basename "$cli_deb") and $(basename "$zip")"
@@ -121,7 +125,8 @@ rm -f "$deb" "$cli_deb" "$zip"
 (cd "$WINDOWS_BUILD" && cpack -G ZIP >"$work/cpack-zip.log" 2>&1) || { cat "$work/cpack-zip.log"; exit 1; }
 
 # ---- The terminal package, on its own ---------------------------------------
-# Its whole run goes on while the packages' contents are checked below.
+# Its whole run goes on while the packages' contents are checked and the
+# desktop package is installed.
 install_package "$CLI_PACKAGE" "$cli_deb"
 cli_run=""
 if $ok; then
@@ -167,14 +172,14 @@ wait_for_run() {  # the background run's output, indented; its status
     sed 's/^/    /' "$work/cli-run.log"
     return "$status"
 }
-if [ -n "$cli_run" ]; then
-    check "installed $CLI_PACKAGE --json runs whole and its JSON holds up" wait_for_run "$cli_run"
-fi
-purge_package "$CLI_PACKAGE"
 
 # ---- The desktop package: installed, run, purged ----------------------------
 install_package "$PACKAGE" "$deb"
-if $ok; then
+desktop_installed=$ok
+if [ -n "$cli_run" ]; then
+    check "installed $CLI_PACKAGE --json runs whole and its JSON holds up" wait_for_run "$cli_run"
+fi
+if $desktop_installed; then
     check "dpkg lists the program and its desktop entry" \
         test "$(grep -cxE "/usr/bin/$PACKAGE|/usr/share/applications/$APP_ID.desktop" "$work/$PACKAGE.files")" -eq 2
     check "koru-bench on PATH is the installed one" test "$(command -v "$PACKAGE")" = "/usr/bin/$PACKAGE"
@@ -191,7 +196,7 @@ if $ok; then
             --exit-limit 1 --close-during -- "${command_words[@]}"
 fi
 
-purge_package "$PACKAGE"
+purge_packages "$CLI_PACKAGE" "$PACKAGE"
 
 # ---- What the .zip holds ----------------------------------------------------
 top=$PACKAGE-$version-win32

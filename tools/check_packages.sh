@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# The package check, run by the test command after the builds: makes the
-# Debian package (build/linux), the arm64 one (build/linux-arm64) and the
-# Windows .zip (build/windows), holds them to lintian, desktop-file-validate
-# and appstreamcli, installs the .deb with apt, runs the installed program
-# from its menu entry's command to its results on a private X display,
-# closes it, purges the package and looks for anything it left behind; then
-# checks what the .zip holds, and what can be checked of the arm64 package
-# without installing it.
+# The package check, run by the test command after both builds: makes the
+# two Debian packages (build/linux) and the Windows .zip (build/windows),
+# holds them to lintian, desktop-file-validate and appstreamcli; installs the
+# terminal package on its own with apt and runs its koru-bench-cli --json to
+# the results; installs the desktop package, runs the installed program from
+# its menu entry's command to its results on a private X display and closes
+# it; purges both and looks for anything of either left behind. Then it
+# checks what the .zip holds, and what can be checked of the arm64 packages
+# (build/linux-arm64) without installing them.
 # Works as root or, for another user, through sudo (install and purge only).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,6 +16,7 @@ LINUX_BUILD=$ROOT/build/linux
 WINDOWS_BUILD=$ROOT/build/windows
 ARM64_BUILD=$ROOT/build/linux-arm64
 PACKAGE=koru-bench
+CLI_PACKAGE=koru-bench-cli
 APP_ID=org.example.koru_bench
 began=$SECONDS
 
@@ -55,36 +57,94 @@ silent() {  # a command that must succeed without a word
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$LINUX_BUILD/CMakeCache.txt")
 [ -n "$version" ] || { echo "packages: no Linux build in $LINUX_BUILD: build it first" >&2; exit 1; }
-deb=$LINUX_BUILD/${PACKAGE}_${version}_$(dpkg --print-architecture).deb
+arch=$(dpkg --print-architecture)  # the packages are this machine's
+deb=$LINUX_BUILD/${PACKAGE}_${version}_$arch.deb
+cli_deb=$LINUX_BUILD/${CLI_PACKAGE}_${version}_$arch.deb
 zip=$WINDOWS_BUILD/$PACKAGE-$version-win32.zip
 arm64_deb=$ARM64_BUILD/${PACKAGE}_${version}_arm64.deb
+arm64_cli_deb=$ARM64_BUILD/${CLI_PACKAGE}_${version}_arm64.deb
 
 is_installed() {
-    dpkg-query -W -f='${Status}' "$PACKAGE" 2>/dev/null | grep -q "ok installed"
+    dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "ok installed"
 }
-if is_installed; then
-    echo "packages: $PACKAGE is installed on this machine; this check installs and purges it itself: remove it first (apt-get purge $PACKAGE)" >&2
-    exit 1
-fi
+not_installed() { ! is_installed "$1"; }
+for package in "$PACKAGE" "$CLI_PACKAGE"; do
+    if is_installed "$package"; then
+        echo "packages: $package is installed on this machine; this check installs and purges it itself: remove it first (apt-get purge $package)" >&2
+        exit 1
+    fi
+done
 
 work=$(mktemp -d)
-installed=false
 cleanup() {
-    if $installed; then
-        $SUDO apt-get purge -y -q "$PACKAGE" >/dev/null 2>&1 || true
-    fi
+    for package in "$PACKAGE" "$CLI_PACKAGE"; do
+        if is_installed "$package"; then
+            $SUDO apt-get purge -y -q "$package" >/dev/null 2>&1 || true
+        fi
+    done
     rm -rf "$work"
 }
 trap cleanup EXIT
+# apt reads the files as its own unprivileged user: a folder it can enter.
+chmod 755 "$work"
 
-echo "packages: building $(basename "$deb"), $(basename "$arm64_deb") and $(basename "$zip")"
-rm -f "$deb" "$arm64_deb" "$zip"
+# install_package NAME DEB: installs it with apt; $work/NAME.files then lists
+# its paths, $work/NAME.before those that were there already (shared folders).
+install_package() {
+    local path
+    cp "$2" "$work/"
+    dpkg-deb -c "$2" | awk '{print $6}' | sed 's|^\./|/|; s|/$||' | grep -v '^$' >"$work/$1.files"
+    while read -r path; do
+        [ -e "$path" ] && echo "$path"
+    done <"$work/$1.files" >"$work/$1.before"
+    check "$1 installs with apt, dependencies resolved" \
+        silent_unless_failing $SUDO apt-get install -y -q "$work/$(basename "$2")"
+    if $ok; then
+        dpkg -L "$1" >"$work/$1.files"
+    fi
+}
+# purge_packages NAME...: purges them with apt (one call: apt takes seconds)
+# and looks for anything of each left.
+purge_packages() {
+    local name path left
+    check "$* purged with apt" silent_unless_failing $SUDO apt-get purge -y -q "$@"
+    for name in "$@"; do
+        left=()
+        while read -r path; do
+            [ -e "$path" ] || [ -L "$path" ] || continue
+            # A folder shared with other packages (/usr/share/man, ...) stays.
+            if [ -d "$path" ] && [ ! -L "$path" ] && grep -qxF "$path" "$work/$name.before"; then
+                continue
+            fi
+            left+=("$path")
+        done <"$work/$name.files"
+        check "nothing of $name left after purging" test ${#left[@]} -eq 0
+        [ ${#left[@]} -eq 0 ] || printf '    left: %s\n' "${left[@]}"
+    done
+}
+
+echo "packages: building $(basename "$deb"), $(basename "$cli_deb"), their arm64 twins and $(basename "$zip")"
+rm -f "$deb" "$cli_deb" "$arm64_deb" "$arm64_cli_deb" "$zip"
 (cd "$LINUX_BUILD" && cpack -G DEB >"$work/cpack-deb.log" 2>&1) || { cat "$work/cpack-deb.log"; exit 1; }
 (cd "$ARM64_BUILD" && cpack -G DEB >"$work/cpack-arm64.log" 2>&1) || { cat "$work/cpack-arm64.log"; exit 1; }
 (cd "$WINDOWS_BUILD" && cpack -G ZIP >"$work/cpack-zip.log" 2>&1) || { cat "$work/cpack-zip.log"; exit 1; }
 
-# ---- What the .deb holds ---------------------------------------------------
-check "lintian reports no error or warning" shown lintian --fail-on error,warning "$deb"
+# ---- The terminal package, on its own ---------------------------------------
+# Its whole run goes on while the packages' contents are checked and the
+# desktop package is installed.
+install_package "$CLI_PACKAGE" "$cli_deb"
+cli_run=""
+if $ok; then
+    check "$CLI_PACKAGE installed without the window program" not_installed "$PACKAGE"
+    check "koru-bench-cli on PATH is the installed one" test "$(command -v "$CLI_PACKAGE")" = "/usr/bin/$CLI_PACKAGE"
+    echo "packages: running the installed $CLI_PACKAGE --json"
+    /usr/bin/python3 tests/endtoend/run_cli.py --label installed-cli --json-only --home "$work/cli-home" \
+        --version "$version" -- "$CLI_PACKAGE" >"$work/cli-run.log" 2>&1 &
+    cli_run=$!
+fi
+
+# ---- What the .debs hold ---------------------------------------------------
+check "lintian reports no error or warning" shown lintian --fail-on error,warning "$deb" "$cli_deb"
 unpacked=$work/unpacked
 dpkg-deb -x "$deb" "$unpacked"
 desktop=$unpacked/usr/share/applications/$APP_ID.desktop
@@ -93,31 +153,40 @@ check "desktop entry valid" silent desktop-file-validate "$desktop"
 check "AppStream metadata valid" shown appstreamcli validate --no-net --no-color "$metainfo"
 check "AppStream metadata launches the packaged desktop entry" \
     silent_unless_failing appstreamcli validate-tree --no-net --no-color "$unpacked"
-manual_version() { zcat "$unpacked/usr/share/man/man1/$PACKAGE.1.gz" | head -1 | grep -q "\"KORU BENCH $version\""; }
+manual_version() { zcat "$1/usr/share/man/man1/$2.1.gz" | head -1 | grep -q "\"KORU BENCH $version\""; }
 check "package version is the project's ($version)" test "$(dpkg-deb -f "$deb" Version)" = "$version"
 check "AppStream release is the project's version" grep -q "<release version=\"$version\"" "$metainfo"
-check "manual page is of the project's version" manual_version
+check "manual page is of the project's version" manual_version "$unpacked" "$PACKAGE"
 check "run-time dependencies computed (SDL2 among them)" grep -q libsdl2-2.0-0 <<<"$(dpkg-deb -f "$deb" Depends)"
 check "Japanese font recommended" test "$(dpkg-deb -f "$deb" Recommends)" = fonts-ipafont-gothic
 check "icon rendered at 256 x 256" \
     test "$(identify -format %wx%h "$unpacked/usr/share/icons/hicolor/256x256/apps/$APP_ID.png")" = 256x256
 
-# ---- Installed, run, purged -------------------------------------------------
-# apt reads the file as its own unprivileged user: a folder it can enter.
-chmod 755 "$work"
-cp "$deb" "$work/"
-mapfile -t package_files < <(dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|; s|/$||' | grep -v '^$')
-listed_before=()
-for path in "${package_files[@]}"; do
-    [ -e "$path" ] && listed_before+=("$path")
-done
-installed=true
-check "installs with apt, dependencies resolved" \
-    silent_unless_failing $SUDO apt-get install -y -q "$work/$(basename "$deb")"
-if $ok; then
-    mapfile -t package_files < <(dpkg -L "$PACKAGE")
+cli_unpacked=$work/cli-unpacked
+dpkg-deb -x "$cli_deb" "$cli_unpacked"
+cli_depends=$(dpkg-deb -f "$cli_deb" Depends)
+check "$CLI_PACKAGE version is the project's ($version)" test "$(dpkg-deb -f "$cli_deb" Version)" = "$version"
+check "$CLI_PACKAGE manual page is of the project's version" manual_version "$cli_unpacked" "$CLI_PACKAGE"
+check "$CLI_PACKAGE dependencies computed (libc6 among them)" grep -q libc6 <<<"$cli_depends"
+check "$CLI_PACKAGE depends on no graphics library" \
+    test -z "$(grep -oiE 'sdl|x11|xcb|wayland|freetype|fontconfig|libgl|egl|drm|gtk|cairo|pango' <<<"$cli_depends")"
+
+wait_for_run() {  # the background run's output, indented; its status
+    local status=0
+    wait "$1" || status=$?
+    sed 's/^/    /' "$work/cli-run.log"
+    return "$status"
+}
+
+# ---- The desktop package: installed, run, purged ----------------------------
+install_package "$PACKAGE" "$deb"
+desktop_installed=$ok
+if [ -n "$cli_run" ]; then
+    check "installed $CLI_PACKAGE --json runs whole and its JSON holds up" wait_for_run "$cli_run"
+fi
+if $desktop_installed; then
     check "dpkg lists the program and its desktop entry" \
-        test "$(printf '%s\n' "${package_files[@]}" | grep -cxE "/usr/bin/$PACKAGE|/usr/share/applications/$APP_ID.desktop")" -eq 2
+        test "$(grep -cxE "/usr/bin/$PACKAGE|/usr/share/applications/$APP_ID.desktop" "$work/$PACKAGE.files")" -eq 2
     check "koru-bench on PATH is the installed one" test "$(command -v "$PACKAGE")" = "/usr/bin/$PACKAGE"
 
     # The menu's command, as a desktop runs it (it has no field codes to fill).
@@ -132,24 +201,13 @@ if $ok; then
             --exit-limit 1 --close-during -- "${command_words[@]}"
 fi
 
-check "purged with apt" silent_unless_failing $SUDO apt-get purge -y -q "$PACKAGE"
-is_installed || installed=false
-left=()
-for path in "${package_files[@]}"; do
-    [ -e "$path" ] || [ -L "$path" ] || continue
-    # A folder shared with other packages (/usr/share/man, ...) stays.
-    if [ -d "$path" ] && [ ! -L "$path" ] && printf '%s\n' "${listed_before[@]}" | grep -qxF "$path"; then
-        continue
-    fi
-    left+=("$path")
-done
-check "nothing of the package left after purging" test ${#left[@]} -eq 0
-[ ${#left[@]} -eq 0 ] || printf '    left: %s\n' "${left[@]}"
+purge_packages "$CLI_PACKAGE" "$PACKAGE"
 
 # ---- What the .zip holds ----------------------------------------------------
 top=$PACKAGE-$version-win32
-check "zip lists exactly koru-bench.exe, README.txt and LICENSE.txt in $top/" \
-    test "$(unzip -Z1 "$zip" | sort | tr '\n' ' ')" = "$top/LICENSE.txt $top/README.txt $top/koru-bench.exe "
+check "zip lists exactly koru-bench.exe, koru-bench-cli.exe, README.txt and LICENSE.txt in $top/" \
+    test "$(unzip -Z1 "$zip" | sort | tr '\n' ' ')" = \
+        "$top/LICENSE.txt $top/README.txt $top/koru-bench-cli.exe $top/koru-bench.exe "
 member() { unzip -p "$zip" "$top/$1"; }
 crlf_only() {  # every line of the member ends in CR LF
     member "$1" >"$work/member"
@@ -157,6 +215,8 @@ crlf_only() {  # every line of the member ends in CR LF
         [ "$(tail -c 2 "$work/member" | od -An -tx1 | tr -d ' ')" = "0d0a" ]
 }
 check "zip's koru-bench.exe is the Windows build's" cmp -s <(member koru-bench.exe) "$WINDOWS_BUILD/display/koru-bench.exe"
+check "zip's koru-bench-cli.exe is the Windows build's" \
+    cmp -s <(member koru-bench-cli.exe) "$WINDOWS_BUILD/console/koru-bench-cli.exe"
 check "README.txt has CRLF line ends" crlf_only README.txt
 check "README.txt names the version" grep -q "^KORU BENCH $version"$'\r'"\$" <(member README.txt | head -1)
 check "README.txt says where the scratch file goes" grep -qF 'C:\tmp.dat' <(member README.txt)
@@ -168,8 +228,8 @@ check "LICENSE.txt has CRLF line ends" crlf_only LICENSE.txt
 # They cannot be installed here. What can be checked: lintian; the
 # architecture and version; the same files as the native package, the same
 # bytes but for the programs, which are for that architecture; dependencies
-# worked out for it, which apt could meet there; and, for the program, that
-# it starts under qemu as shipped.
+# worked out for it, which apt could meet there; and, for the programs, that
+# they start under qemu as shipped.
 declare -A ELF_MACHINE=([arm64]=AArch64)
 deb_paths() { dpkg-deb -c "$1" | awk '{print $6}' | sort; }
 # The checksums of the files that are not programs.
@@ -188,7 +248,7 @@ depends_for_target() {  # names none of this machine's or the cross compiler's o
     depends=$(dpkg-deb -f "$1" Depends)
     grep -q 'libc6 ' <<<"$depends" && ! grep -qE ":$(dpkg --print-architecture)|-cross\b" <<<"$depends"
 }
-check_foreign_deb() {  # check_foreign_deb DEB ARCH NATIVE_DEB
+check_foreign_deb() {  # check_foreign_deb DEB ARCH NATIVE_DEB: unpacked in $work/foreign
     local foreign=$1 arch=$2 native=$3 name
     name=$(basename "$foreign")
     check "$name: lintian reports no error or warning" shown lintian --fail-on error,warning "$foreign"
@@ -204,15 +264,19 @@ check_foreign_deb() {  # check_foreign_deb DEB ARCH NATIVE_DEB
     check "$name: apt could install it with its dependencies on $arch" \
         silent_unless_failing apt-get -s install "$foreign"
 }
-starts_without_display() {  # the program as shipped starts and asks for a display
-    local said status=0
+says() {  # says STATUS TEXT COMMAND...: the command ends with STATUS, having said TEXT
+    local expected_status=$1 expected=$2 said status=0
+    shift 2
     said=$(env -u DISPLAY -u WAYLAND_DISPLAY "$@" 2>&1) || status=$?
-    [ "$status" = 1 ] && [ "$said" = "$PACKAGE: cannot open a window: no display (DISPLAY is not set)" ] ||
+    [ "$status" = "$expected_status" ] && [ "$said" = "$expected" ] ||
         { echo "    exit status $status: $said"; return 1; }
 }
 check_foreign_deb "$arm64_deb" arm64 "$deb"
 check "$(basename "$arm64_deb"): the program starts under qemu and asks for a display" \
-    starts_without_display qemu-aarch64 "$work/foreign/usr/bin/$PACKAGE"
+    says 1 "$PACKAGE: cannot open a window: no display (DISPLAY is not set)" qemu-aarch64 "$work/foreign/usr/bin/$PACKAGE"
+check_foreign_deb "$arm64_cli_deb" arm64 "$cli_deb"
+check "$(basename "$arm64_cli_deb"): the program starts under qemu and says its version" \
+    says 0 "$("$LINUX_BUILD/console/$CLI_PACKAGE" --version)" qemu-aarch64 "$work/foreign/usr/bin/$CLI_PACKAGE" --version
 
 echo "packages: took $((SECONDS - began)) s"
 echo "packages: $passed passed, $failed failed"

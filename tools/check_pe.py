@@ -1,11 +1,13 @@
 #!/usr/bin/python3
-"""Checks the Windows executable: a 32-bit GUI program that Windows XP loads,
+"""Checks a Windows executable: a 32-bit GUI program that Windows XP loads,
 importing only system DLLs and XP-era functions, whose resources are the seven
 background pictures and our manifest and nothing else, and whose code runs on
-processors without SSE.
+processors without SSE; or, with --console, the terminal program: the same,
+but a console program whose one resource is the manifest.
 
-Usage: check_pe.py [-v] [--imports LIST] koru-bench.exe
+Usage: check_pe.py [-v] [--console] [--imports LIST] koru-bench.exe
   -v        also lists every import
+  --console checks a console program without pictures (koru-bench-cli.exe)
   --imports the reviewed imports ("dll function" a line, # comments): any
             import not in it, or listed but gone, fails the check
 Exits 0 when every check passes. Standard library only, plus the cross
@@ -24,6 +26,7 @@ import xml.etree.ElementTree as ET
 I386 = 0x14C
 PE32 = 0x10B
 GUI = 2
+CONSOLE = 3
 XP = (5, 1)
 
 RT_BITMAP = 2
@@ -306,9 +309,11 @@ def _manifest_problem(data):
     return None
 
 
-def check(data, verbose=False, out=print, reviewed_imports=None):
+def check(data, verbose=False, out=print, reviewed_imports=None, console=False):
     """Runs every check on the image bytes (and, given the reviewed list, on
-    the imports against it); returns [(ok, name, expected, got), ...]."""
+    the imports against it); returns [(ok, name, expected, got), ...]. A
+    console program is held to the console subsystem and to the manifest as
+    its one resource."""
     results = []
 
     def report(ok, name, expected, got):
@@ -324,7 +329,10 @@ def check(data, verbose=False, out=print, reviewed_imports=None):
     report(pe.machine == I386, "machine", "i386 (0x14c)", hex(pe.machine))
     if pe.magic != PE32:
         return results
-    report(pe.subsystem == GUI, "subsystem", "Windows GUI (2)", str(pe.subsystem))
+    if console:
+        report(pe.subsystem == CONSOLE, "subsystem", "Windows console (3)", str(pe.subsystem))
+    else:
+        report(pe.subsystem == GUI, "subsystem", "Windows GUI (2)", str(pe.subsystem))
     report(pe.subsystem_version <= XP, "subsystem version",
            f"<= {_version(XP)}", _version(pe.subsystem_version))
     report(pe.os_version <= XP, "OS version", f"<= {_version(XP)}", _version(pe.os_version))
@@ -367,17 +375,13 @@ def check(data, verbose=False, out=print, reviewed_imports=None):
             out(f"  import {dll}: {' '.join(names)}")
 
     types = sorted({str(t) for t, _, _, _ in resources})
-    report(types == [str(RT_BITMAP), str(RT_MANIFEST)], "resource types",
-           f"{RT_BITMAP} (bitmap), {RT_MANIFEST} (manifest)", ", ".join(types) or "none")
-
-    bitmaps = [(n, lang, d) for t, n, lang, d in resources if t == RT_BITMAP]
-    names = sorted(str(n) for n, _, _ in bitmaps)
-    report(names == sorted(PICTURES), "bitmap names", ", ".join(PICTURES), ", ".join(names))
-    wrong = [f"{n}: language {lang:#06x}" if lang != LANG_EN_US else f"{n}: {problem}"
-             for n, lang, d in bitmaps
-             if lang != LANG_EN_US or (problem := _bitmap_problem(d))]
-    report(not wrong, "bitmaps", f"language 0x0409, {PICTURE_W}x{PICTURE_H}x{PICTURE_BPP} BI_RGB",
-           "; ".join(wrong) or f"{len(bitmaps)} as expected")
+    if console:
+        report(types == [str(RT_MANIFEST)], "resource types", f"{RT_MANIFEST} (manifest)",
+               ", ".join(types) or "none")
+    else:
+        report(types == [str(RT_BITMAP), str(RT_MANIFEST)], "resource types",
+               f"{RT_BITMAP} (bitmap), {RT_MANIFEST} (manifest)", ", ".join(types) or "none")
+        _check_pictures(report, resources)
 
     manifests = [(n, lang, d) for t, n, lang, d in resources if t == RT_MANIFEST]
     report([(n, lang) for n, lang, _ in manifests] == [(1, LANG_EN_US)], "manifest entry",
@@ -387,10 +391,15 @@ def check(data, verbose=False, out=print, reviewed_imports=None):
     report(problem is None, "manifest content", "asInvoker, uiAccess false, nothing else",
            problem or "as expected")
 
-    picture_bytes = sum(len(d) for _, _, d in bitmaps)
-    overhead = len(data) - picture_bytes
     code = sum(s[4] for s in pe.sections if s[5] & 0x20)
     other = sum(s[4] for s in pe.sections if not s[5] & 0x20 and s[0] != ".rsrc")
+    if console:
+        out(f"  file {len(data)} bytes; code {code} bytes, other sections {other} bytes "
+            f"(resources excluded)")
+        return results
+    bitmaps = [d for t, _, _, d in resources if t == RT_BITMAP]
+    picture_bytes = sum(len(d) for d in bitmaps)
+    overhead = len(data) - picture_bytes
     out(f"  file {len(data)} bytes; pictures {picture_bytes} bytes "
         f"({100 * picture_bytes / len(data):.1f}%); code {code} bytes, "
         f"other sections {other} bytes (resources excluded)")
@@ -400,8 +409,19 @@ def check(data, verbose=False, out=print, reviewed_imports=None):
     return results
 
 
+def _check_pictures(report, resources):
+    bitmaps = [(n, lang, d) for t, n, lang, d in resources if t == RT_BITMAP]
+    names = sorted(str(n) for n, _, _ in bitmaps)
+    report(names == sorted(PICTURES), "bitmap names", ", ".join(PICTURES), ", ".join(names))
+    wrong = [f"{n}: language {lang:#06x}" if lang != LANG_EN_US else f"{n}: {problem}"
+             for n, lang, d in bitmaps
+             if lang != LANG_EN_US or (problem := _bitmap_problem(d))]
+    report(not wrong, "bitmaps", f"language 0x0409, {PICTURE_W}x{PICTURE_H}x{PICTURE_BPP} BI_RGB",
+           "; ".join(wrong) or f"{len(bitmaps)} as expected")
+
+
 def main(argv):
-    args = [a for a in argv[1:] if a != "-v"]
+    args = [a for a in argv[1:] if a not in ("-v", "--console")]
     reviewed = None
     if len(args) == 3 and args[0] == "--imports":
         with open(args[1], encoding="utf-8") as f:
@@ -413,7 +433,7 @@ def main(argv):
     with open(args[0], "rb") as f:
         data = f.read()
     print(args[0])
-    results = check(data, verbose="-v" in argv, reviewed_imports=reviewed)
+    results = check(data, verbose="-v" in argv, reviewed_imports=reviewed, console="--console" in argv)
     for ok, name, expected, got in results:
         print(f"{'PASS' if ok else 'FAIL'} {name}: expected {expected}; got {got}")
     failed = sum(not ok for ok, *_ in results)

@@ -125,6 +125,9 @@ BOOL WINAPI CloseHandle(HANDLE handle)
     if (object == nullptr) {
         return FALSE;
     }
+    if (object->kind == KernelKind::STANDARD) {
+        return TRUE;  // the record is the layer's own, for the whole process
+    }
     if (object->kind == KernelKind::FILE) {
         close(object->fd);
     }

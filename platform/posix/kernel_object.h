@@ -8,11 +8,13 @@
 
 namespace koru::posix {
 
-enum class KernelKind { FILE, THREAD };
+// STANDARD: one of the three standard descriptors, as GetStdHandle hands it
+// out; it lives as long as the process and is never closed by the layer.
+enum class KernelKind { FILE, THREAD, STANDARD };
 
 struct KernelObject {
     KernelKind kind;
-    int fd;            // FILE
+    int fd;            // FILE, STANDARD
     pthread_t thread;  // THREAD (detached: it ends on its own)
 };
 

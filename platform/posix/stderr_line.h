@@ -8,8 +8,12 @@
 
 namespace koru::posix {
 
-// Prints "koru-bench: " and the formatted text as one line, unless `said`
-// is set already; sets it.
+// The program the lines speak for; the terminal program's start-up names
+// itself here (console_start.cpp).
+inline const char* stderrLineProgram = "koru-bench";
+
+// Prints the program's name, ": " and the formatted text as one line,
+// unless `said` is set already; sets it.
 [[gnu::format(printf, 2, 3)]] inline void SayOnce(std::atomic<bool>& said, const char* format, ...)
 {
     if (said.exchange(true)) {
@@ -21,7 +25,7 @@ namespace koru::posix {
     std::vsnprintf(text, sizeof text, format, arguments);
     va_end(arguments);
     // One call, so that the line is not split by another thread's output.
-    std::fprintf(stderr, "koru-bench: %s\n", text);
+    std::fprintf(stderr, "%s: %s\n", stderrLineProgram, text);
     std::fflush(stderr);
 }
 

@@ -208,6 +208,22 @@ class CheckPeTest(unittest.TestCase):
         self.assertEqual(failed(reviewed | {("gdi32.dll", "TextOutA")}), {"imports as reviewed"})
         self.assertNotIn("imports as reviewed", failures(image))  # no list given, no check
 
+    def test_console_program(self):
+        manifest_only = [(24, 1, 0x0409, MANIFEST)]
+
+        def console_failures(image):
+            return {name for ok, name, _, _ in check_pe.check(image, out=lambda line: None, console=True)
+                    if not ok}
+        self.assertEqual(console_failures(build_pe(subsystem=3, resources=manifest_only)), set())
+        for label, image, checks in [
+            ("GUI program", build_pe(resources=manifest_only), {"subsystem"}),
+            ("pictures", build_pe(subsystem=3), {"resource types"}),
+            ("no manifest", build_pe(subsystem=3, resources=[]),
+             {"resource types", "manifest entry", "manifest content"}),
+        ]:
+            with self.subTest(label):
+                self.assertEqual(console_failures(image), checks)
+
     def test_processor_instructions(self):
         for label, instruction in [
             ("SSE2 double arithmetic", "f20f58c1"),        # addsd %xmm1,%xmm0

@@ -83,6 +83,21 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD b
                       LPOVERLAPPED overlapped);
 BOOL WINAPI CloseHandle(HANDLE object);
 
+// Consoles: a terminal on Linux, and the signals a terminal sends.
+typedef BOOL(WINAPI* PHANDLER_ROUTINE)(DWORD controlType);
+
+#define STD_INPUT_HANDLE ((DWORD)-10)
+#define STD_OUTPUT_HANDLE ((DWORD)-11)
+#define STD_ERROR_HANDLE ((DWORD)-12)
+#define CTRL_C_EVENT 0
+#define CTRL_BREAK_EVENT 1
+#define CTRL_CLOSE_EVENT 2
+
+HANDLE WINAPI GetStdHandle(DWORD standardHandle);
+BOOL WINAPI GetConsoleMode(HANDLE console, LPDWORD mode);
+BOOL WINAPI SetConsoleCtrlHandler(PHANDLER_ROUTINE routine, BOOL add);
+[[noreturn]] void WINAPI ExitProcess(UINT exitCode);
+
 // ---- user32 -------------------------------------------------------------
 
 typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);

@@ -1,4 +1,5 @@
-// The whole-seconds countdown value that every paint computes and compares:
+// The whole-seconds countdown value of a run, which every paint of the window
+// computes and compares and the terminal program's progress line shows:
 // counted down from one second past the storage deadline, it is 16 at the
 // start of the run, 15 through its first second, 1 through its last, and 0
 // once the deadline has passed.

@@ -34,7 +34,8 @@ chrt --idle 0 sh -c 'cmake --preset linux-arm64 >/dev/null && cmake --build --pr
     >"$ARM64_LOG" 2>&1 &
 arm64_build=$!
 set +m
-trap 'kill -- -$arm64_build 2>/dev/null; WINEPREFIX=$WINE_PREFIX wineserver -k 2>/dev/null || true' EXIT
+trap 'kill -- -$arm64_build 2>/dev/null; WINEPREFIX=$WINE_PREFIX wineserver -k 2>/dev/null
+      [ ! -x build/windows/wine-user-run ] || build/windows/wine-user-run --stop 2>/dev/null || true' EXIT
 
 for preset in linux linux-asan linux-tsan; do
     step "Linux build ($preset) and its tests"
@@ -46,7 +47,7 @@ done
 step "Windows build and its tests, under Wine"
 tools/setup-wine.sh "$WINE_PREFIX"
 cmake --preset windows >/dev/null
-# The ordinary user's prefix is made meanwhile.
+# The ordinary user's prefix is made meanwhile, its services started to stay.
 build/windows/wine-user-run --prepare </dev/null >/dev/null 2>&1 &
 user_prefix=$!
 cmake --build --preset windows

@@ -34,8 +34,12 @@ chrt --idle 0 sh -c 'cmake --preset linux-arm64 >/dev/null && cmake --build --pr
     >"$ARM64_LOG" 2>&1 &
 arm64_build=$!
 set +m
-trap 'kill -- -$arm64_build 2>/dev/null; WINEPREFIX=$WINE_PREFIX wineserver -k 2>/dev/null
-      [ ! -x build/windows/wine-user-run ] || build/windows/wine-user-run --stop 2>/dev/null || true' EXIT
+stop_background() {
+    kill -- -$arm64_build 2>/dev/null || true
+    WINEPREFIX=$WINE_PREFIX wineserver -k 2>/dev/null || true
+    if [ -x build/windows/wine-user-run ]; then build/windows/wine-user-run --stop 2>/dev/null || true; fi
+}
+trap stop_background EXIT
 
 for preset in linux linux-asan linux-tsan; do
     step "Linux build ($preset) and its tests"

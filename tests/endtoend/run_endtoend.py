@@ -23,7 +23,8 @@ write stops short: the SD figure is then 0 and the file holds what fitted.
 
 The full run and every --close-during run go at the same time, each with a
 display (and, on Linux, a home) of its own, so that the runs together take
-little longer than the longest of them.
+little longer than the longest of them; the others start once the full run
+has watched its first screens.
 """
 
 import argparse
@@ -287,7 +288,20 @@ def home_changes(args, before):
     return changes
 
 
+# Set once the full run has watched its first screens: the other runs start
+# then, so that their start-ups (this one process's threads among them) do
+# not slow the watch of a first-paint screen that lasts 100 ms.
+first_screens_watched = threading.Event()
+
+
 def full_run(args, display, results):
+    try:
+        watched_run(args, display, results)
+    finally:
+        first_screens_watched.set()
+
+
+def watched_run(args, display, results):
     if os.path.exists(args.scratch):
         os.remove(args.scratch)
     home_before = snapshot(args.home, args.scratch) if args.home else None
@@ -297,6 +311,7 @@ def full_run(args, display, results):
         if not results.check("window opens", session.window is not None, "a window titled %s" % TITLE, "none"):
             return
         first_paint_seen, first_tick = session.watch_first_screens()
+        first_screens_watched.set()
         results.check("first-paint screen shown, not wiped before the countdown", first_paint_seen,
                       "its line drawn at (%d, %d)" % FIRST_PAINT_LINE[:2], "never seen")
         if not results.check("countdown screen shown", first_tick is not None, "seconds and figures drawn",
@@ -471,7 +486,9 @@ def main():
             results.check("run completes", False, "no error", repr(error))
 
     threads = [threading.Thread(target=on_own_display, args=(run,)) for run in runs]
-    for thread in threads:
+    for number, thread in enumerate(threads):
+        if number == 1 and not args.close_only:
+            first_screens_watched.wait(60)
         thread.start()
     for thread in threads:
         thread.join()

@@ -26,21 +26,34 @@ stop_background() {
 }
 trap stop_background EXIT
 
+# The two Wine prefixes, root's and an ordinary user's, are made while the
+# first build compiles: making one is mostly waiting. Both are made, and
+# nothing of Wine's left running, before any test runs.
+cmake --preset windows >/dev/null
+tools/setup-wine.sh "$WINE_PREFIX" </dev/null >build/windows/setup-wine.log 2>&1 &
+root_prefix=$!
+build/windows/wine-user-run --make </dev/null >build/windows/wine-user-make.log 2>&1 &
+user_prefix=$!
+wait_for_prefixes() {
+    wait "$root_prefix" || { cat build/windows/setup-wine.log; echo "test: the Wine prefix could not be made" >&2; exit 1; }
+    wait "$user_prefix" || { cat build/windows/wine-user-make.log; echo "test: the ordinary user's Wine prefix could not be made" >&2; exit 1; }
+    WINEPREFIX=$WINE_PREFIX wineserver -w
+}
+
 for preset in linux linux-asan linux-tsan; do
     step "Linux build ($preset) and its tests"
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset"
+    if [ "$preset" = linux ]; then wait_for_prefixes; fi
     ctest --preset "$preset"
 done
 
 step "Windows build and its tests, under Wine"
-tools/setup-wine.sh "$WINE_PREFIX"
-cmake --preset windows >/dev/null
-# The ordinary user's prefix is made meanwhile, its services started to stay.
+# The ordinary user's server and services start meanwhile, to stay.
 build/windows/wine-user-run --prepare </dev/null >/dev/null 2>&1 &
-user_prefix=$!
+user_services=$!
 cmake --build --preset windows
-wait "$user_prefix" || { echo "test: the ordinary user's Wine prefix could not be made" >&2; exit 1; }
+wait "$user_services" || { echo "test: the ordinary user's Wine services could not be started" >&2; exit 1; }
 # A persistent wineserver saves seconds on every test. Wine's own services
 # start now: started from inside a test, they would keep that test's
 # output open and CTest would wait for them.

@@ -19,6 +19,17 @@ export DEBIAN_FRONTEND=noninteractive
 log() { printf 'install-deps: %s\n' "$*"; }
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 write_root() { $SUDO tee "$1" >/dev/null; }  # its standard input to a file only root may write
+# A mirror caught mid-sync fails one index ("File has unexpected size"): try
+# again, then go on with what was fetched (the install says what that lacks).
+update_package_lists() {
+    local attempt
+    for attempt in 1 2 3; do
+        $SUDO apt-get update -q && return 0
+        log "package lists incomplete (try $attempt of 3)"
+        [ "$attempt" = 3 ] || sleep 20
+    done
+    log "going on with the package lists fetched"
+}
 
 NATIVE_PACKAGES=(
     build-essential cmake ninja-build pkg-config python3 googletest libgtest-dev
@@ -55,7 +66,7 @@ if [ ${#missing[@]} -gt 0 ]; then
             $SUDO dpkg --add-architecture "$architecture"
         fi
     done
-    $SUDO apt-get update -q
+    update_package_lists
     $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 
@@ -103,7 +114,7 @@ Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SOURCES
         fi
-        $SUDO apt-get update -q
+        update_package_lists
         # qemu-user-static pulls qemu-user, which ships /usr/bin/qemu-i386.
         $SUDO apt-get install -y -q -t bookworm-backports qemu-user-static
     fi

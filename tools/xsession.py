@@ -82,10 +82,13 @@ class Display:
                 continue  # gone meanwhile
         return None
 
-    def wait_window(self, title, pid=None, timeout=30, while_running=None):
+    def wait_window(self, title, pid=None, timeout=30, while_running=None, before_look=None):
         """The window once it shows; None after `timeout` seconds, or as soon
-        as the process `while_running` (a Popen) has ended."""
+        as the process `while_running` (a Popen) has ended. `before_look` is
+        called before each look."""
         def found():
+            if before_look is not None:
+                before_look()
             if while_running is not None and while_running.poll() is not None:
                 return True
             return self.find_window(title, pid)

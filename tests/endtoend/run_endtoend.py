@@ -56,6 +56,11 @@ FIRST_PAINT_LINE = (380, 150, 630, 172)
 # first paint; a screen wiped and recomposed at once would come within a
 # few milliseconds of it.
 FIRST_TICK_AT_LEAST = 0.05
+# The first-paint screen lasts one refresh period. A watch blind for that
+# long (a machine too busy to run it) cannot judge it: the program is started
+# again, at no cost, as the run has just begun; the last start is judged.
+FIRST_PAINT_LASTS = 0.1
+WATCH_STARTS = 3
 # Where the kernel runs no 32-bit programs, Wine itself runs emulated
 # (tools/setup-wine.sh registers qemu for it) and needs about 2 s to tear a
 # process down.
@@ -138,18 +143,30 @@ class Session:
             if args.closed_descriptors:
                 without_standard_descriptors()
 
-        self.started = time.monotonic()
+        self.started = self.looked = time.monotonic()
         self.process = subprocess.Popen(args.program, env=env, preexec_fn=hostile_start)
-        self.window = display.wait_window(TITLE, self.process.pid, 90, self.process)
+
+        def looking_for_window():
+            self.longest_gap = 0.0  # of the waits, only the one the window showed in counts
+            self.look()
+        self.window = display.wait_window(TITLE, self.process.pid, 90, self.process, looking_for_window)
         self.window_shown = time.monotonic()
         self.origin = None
         self.first_countdown = None
+
+    def look(self):
+        """Notes a look at the screen, and the longest the watch has gone
+        without one since the window showed."""
+        now = time.monotonic()
+        self.longest_gap = max(self.longest_gap, now - self.looked)
+        self.looked = now
 
     def locate(self):
         """The client area's exact place on the screen, found on a screenshot
         of just the window's surroundings (the window system may add a
         frame) once the picture shows there; None until then."""
         if self.origin is None and self.window is not None:
+            self.look()
             near = self.display.client_origin(self.window)
             if near is None:
                 return None
@@ -193,6 +210,7 @@ class Session:
             return False, None
 
         def ink(box):
+            self.look()
             x0, y0, x1, y1 = box
             drawn = screenshot(self.display, (origin[0] + x0, origin[1] + y0, x1 - x0, y1 - y0))
             return sc.ink_extent(drawn, sc.region(picture, box), (0, 0, x1 - x0, y1 - y0)) is not None
@@ -301,16 +319,32 @@ def full_run(args, display, results):
         first_screens_watched.set()
 
 
+def watched_start(args, display, label):
+    """A session whose first screens were watched without going blind for
+    as long as the first-paint screen lasts, if one of a few starts gives it:
+    (session, whether the first-paint screen was seen, first countdown)."""
+    for start in range(1, WATCH_STARTS + 1):
+        session = Session(args, display)
+        if session.window is None:
+            return session, False, None
+        watched = session.watch_first_screens()
+        if session.longest_gap < FIRST_PAINT_LASTS or start == WATCH_STARTS:
+            return (session,) + watched
+        print("%s: the watch went %.0f ms without a look at the first screens; started again"
+              % (label, session.longest_gap * 1000))
+        session.close()
+        session.kill()
+
+
 def watched_run(args, display, results):
     if os.path.exists(args.scratch):
         os.remove(args.scratch)
     home_before = snapshot(args.home, args.scratch) if args.home else None
     listing_before = listing(args.unchanged) if args.unchanged else None
-    session = Session(args, display)
+    session, first_paint_seen, first_tick = watched_start(args, display, results.label)
     try:
         if not results.check("window opens", session.window is not None, "a window titled %s" % TITLE, "none"):
             return
-        first_paint_seen, first_tick = session.watch_first_screens()
         first_screens_watched.set()
         results.check("first-paint screen shown, not wiped before the countdown", first_paint_seen,
                       "its line drawn at (%d, %d)" % FIRST_PAINT_LINE[:2], "never seen")
@@ -320,8 +354,8 @@ def watched_run(args, display, results):
         results.check("first countdown comes with the first refresh tick", first_tick >= FIRST_TICK_AT_LEAST,
                       "%.0f ms or more after the window shows" % (FIRST_TICK_AT_LEAST * 1000),
                       "%.0f ms" % (first_tick * 1000))
-        print("%s: window shown %.2f s after start, first countdown %.3f s after that"
-              % (results.label, session.window_shown - session.started, first_tick))
+        print("%s: window shown %.2f s after start, first countdown %.3f s after that (the watch blind %.0f ms at most)"
+              % (results.label, session.window_shown - session.started, first_tick, session.longest_gap * 1000))
 
         # About 6 s into the run: integer phase over, storage not begun.
         time.sleep(max(0.0, session.first_countdown + 5.9 - time.monotonic()))

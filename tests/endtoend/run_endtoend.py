@@ -56,10 +56,9 @@ FIRST_PAINT_LINE = (380, 150, 630, 172)
 # first paint; a screen wiped and recomposed at once would come within a
 # few milliseconds of it.
 FIRST_TICK_AT_LEAST = 0.05
-# The first-paint screen lasts one refresh period. A watch blind for that
-# long (a machine too busy to run it) cannot judge it: the program is started
-# again, at no cost, as the run has just begun; the last start is judged.
-FIRST_PAINT_LASTS = 0.1
+# A watch blind for that long (a machine too busy to run it) cannot judge
+# either first screen: the program is started again, at no cost, as the run
+# has just begun; the last start is judged.
 WATCH_STARTS = 3
 # Where the kernel runs no 32-bit programs, Wine itself runs emulated
 # (tools/setup-wine.sh registers qemu for it) and needs about 2 s to tear a
@@ -321,14 +320,14 @@ def full_run(args, display, results):
 
 def watched_start(args, display, label):
     """A session whose first screens were watched without going blind for
-    as long as the first-paint screen lasts, if one of a few starts gives it:
+    as long as their checks need, if one of a few starts gives it:
     (session, whether the first-paint screen was seen, first countdown)."""
     for start in range(1, WATCH_STARTS + 1):
         session = Session(args, display)
         if session.window is None:
             return session, False, None
         watched = session.watch_first_screens()
-        if session.longest_gap < FIRST_PAINT_LASTS or start == WATCH_STARTS:
+        if session.longest_gap < FIRST_TICK_AT_LEAST or start == WATCH_STARTS:
             return (session,) + watched
         print("%s: the watch went %.0f ms without a look at the first screens; started again"
               % (label, session.longest_gap * 1000))

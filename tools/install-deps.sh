@@ -1,15 +1,30 @@
 #!/usr/bin/env bash
-# Installs what building, running and testing KORU BENCH needs on Debian 12:
-# the native and cross toolchains, SDL2/FreeType/fontconfig, the Japanese
-# font, the picture renderer, Xvfb, a window manager and screenshot tools,
-# 32-bit Wine, the arm64 cross build (its compiler, the arm64 libraries and
-# qemu to run its tests), and the tools that make and check the packages; with
-# --measuring, also what tools/performance.sh uses. Where the kernel runs no
-# 32-bit x86 programs, it also sets up a user-mode emulator for them, so
-# that 32-bit Wine still runs (slowly).
+# Installs what KORU BENCH needs on Debian 12, in tiers, as its caller asks:
+#   --run   building and running the Linux program (its toolchain, SDL2,
+#           FreeType/fontconfig, the Japanese font, the picture renderer, and
+#           the private X display and screenshots for a machine without one),
+#           and, where it can be had, the Windows cross compiler; it adds no
+#           architecture, apt source, emulator or binfmt registration
+#   --test  (the default) all of that and what the tests need: the test
+#           framework, 32-bit Wine, the arm64 cross build (its compiler, the
+#           arm64 libraries and qemu), the tools that make and check the
+#           packages; where the kernel runs no 32-bit x86 programs, a
+#           user-mode emulator for them, so that 32-bit Wine still runs
+#   --measuring  with --test's, what tools/performance.sh uses too
 # Idempotent: installs only what is missing. Run as root, or with sudo.
 # The one place that installs anything.
 set -euo pipefail
+
+TIER=test
+MEASURING=0
+for argument in "$@"; do
+    case $argument in
+        --run) TIER=run ;;
+        --test) TIER=test ;;
+        --measuring) TIER=test; MEASURING=1 ;;
+        *) echo "usage: install-deps.sh [--run | --test | --measuring]" >&2; exit 2 ;;
+    esac
+done
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then
@@ -19,24 +34,16 @@ export DEBIAN_FRONTEND=noninteractive
 log() { printf 'install-deps: %s\n' "$*"; }
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 write_root() { $SUDO tee "$1" >/dev/null; }  # its standard input to a file only root may write
-# A mirror caught mid-sync fails one index ("File has unexpected size"): try
-# again, then go on with what was fetched (the install says what that lacks).
-update_package_lists() {
-    local attempt
-    for attempt in 1 2 3; do
-        $SUDO apt-get update -q && return 0
-        log "package lists incomplete (try $attempt of 3)"
-        [ "$attempt" = 3 ] || sleep 20
-    done
-    log "going on with the package lists fetched"
-}
+# shellcheck source=tools/apt-install.sh
+. "$(dirname "$0")/apt-install.sh"
 
-NATIVE_PACKAGES=(
-    build-essential cmake ninja-build pkg-config python3 googletest libgtest-dev
-    libsdl2-dev libfreetype-dev libfontconfig-dev fonts-ipafont-gothic librsvg2-bin
-    xvfb openbox x11-utils x11-apps imagemagick libx11-dev python3-numpy python3-pil python3-xlib
+RUN_PACKAGES=(
+    build-essential cmake ninja-build pkg-config python3 python3-pil librsvg2-bin
+    libsdl2-dev libfreetype-dev libfontconfig-dev libx11-dev fonts-ipafont-gothic
+    xvfb openbox python3-xlib python3-numpy
 )
-WINDOWS_PACKAGES=(g++-mingw-w64-i686 wine wine32:i386)
+WINDOWS_COMPILER=(g++-mingw-w64-i686)
+TEST_PACKAGES=(googletest libgtest-dev x11-utils x11-apps imagemagick wine wine32:i386)
 # The arm64 build links against the arm64 libraries installed beside the
 # amd64 ones (multiarch: these -dev packages are Multi-Arch: same, at the
 # amd64 ones' version), not against a copied sysroot; pkgconf:arm64 gives
@@ -47,16 +54,28 @@ WINDOWS_PACKAGES=(g++-mingw-w64-i686 wine wine32:i386)
 ARM64_PACKAGES=(g++-aarch64-linux-gnu libsdl2-dev:arm64 libfreetype-dev:arm64 libfontconfig-dev:arm64
                 libx11-dev:arm64 pkgconf:arm64 qemu-user)
 PACKAGE_CHECK_PACKAGES=(dpkg-dev lintian desktop-file-utils appstream unzip)
-MEASURING_PACKAGES=()
-if [ "${1:-}" = --measuring ]; then
-    MEASURING_PACKAGES=(gdb)
+MEASURING_PACKAGES=(gdb)
+
+missing_of() { local package; for package in "$@"; do installed "$package" || echo "$package"; done; }
+
+if [ "$TIER" = run ]; then
+    mapfile -t missing < <(missing_of "${RUN_PACKAGES[@]}")
+    mapfile -t missing_compiler < <(missing_of "${WINDOWS_COMPILER[@]}")
+    if [ $((${#missing[@]} + ${#missing_compiler[@]})) -gt 0 ]; then
+        log "installing ${missing[*]} ${missing_compiler[*]}"
+        update_package_lists
+    fi
+    if [ ${#missing[@]} -gt 0 ]; then install_packages "${missing[@]}"; fi
+    # The Windows executable is a bonus here: without its compiler the Linux
+    # program still builds and runs (the caller says so).
+    if [ ${#missing_compiler[@]} -gt 0 ]; then install_packages "${missing_compiler[@]}" 2>/dev/null || true; fi
+    exit 0
 fi
 
-missing=()
-for package in "${NATIVE_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${ARM64_PACKAGES[@]}" \
-               "${PACKAGE_CHECK_PACKAGES[@]}" ${MEASURING_PACKAGES[@]+"${MEASURING_PACKAGES[@]}"}; do
-    installed "$package" || missing+=("$package")
-done
+wanted=("${RUN_PACKAGES[@]}" "${WINDOWS_COMPILER[@]}" "${TEST_PACKAGES[@]}" "${ARM64_PACKAGES[@]}"
+        "${PACKAGE_CHECK_PACKAGES[@]}")
+[ "$MEASURING" = 0 ] || wanted+=("${MEASURING_PACKAGES[@]}")
+mapfile -t missing < <(missing_of "${wanted[@]}")
 if [ ${#missing[@]} -gt 0 ]; then
     log "installing ${missing[*]}"
     # Wine's 32-bit half comes from the i386 architecture, the arm64
@@ -67,7 +86,7 @@ if [ ${#missing[@]} -gt 0 ]; then
         fi
     done
     update_package_lists
-    $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+    install_packages "${missing[@]}"
 fi
 
 # ---- 32-bit programs on a kernel that cannot run them ----------------------
@@ -116,7 +135,7 @@ SOURCES
         fi
         update_package_lists
         # qemu-user-static pulls qemu-user, which ships /usr/bin/qemu-i386.
-        $SUDO apt-get install -y -q -t bookworm-backports qemu-user-static
+        install_packages -t bookworm-backports qemu-user-static
     fi
     mountpoint -q "$BINFMT_DIR" || $SUDO mount -t binfmt_misc binfmt_misc "$BINFMT_DIR"
     entry=$BINFMT_DIR/qemu-i386

@@ -94,7 +94,11 @@ install_packages() {
                 "$(printf " $culprit:%s" $archs)" "$version" >>"$preferences"
             moved+=("$culprit $version")
         done
-        log "this mirror's architectures are out of step${FAILED_INDEXES:+ (indexes not fetched: ${FAILED_INDEXES% })}; installing${FAILED_INDEXES:+ with those suites held back}${moved[*]:+ and ${moved[*]}}"
+        if [ -s "$preferences" ]; then
+            log "this mirror's architectures are out of step${FAILED_INDEXES:+ (indexes not fetched: ${FAILED_INDEXES% })}; installing${FAILED_INDEXES:+ with those suites held back}${moved[*]:+ and ${moved[*]}}"
+        else
+            options=()  # nothing out of step: apt's own answer stands
+        fi
     fi
     if ! $SUDO apt-get install -y -q --no-install-recommends "${options[@]}" "$@" >"$APT_LOG" 2>&1; then
         explain_install_failure

@@ -62,7 +62,7 @@ if [ "$TIER" = run ]; then
     mapfile -t missing < <(missing_of "${RUN_PACKAGES[@]}")
     mapfile -t missing_compiler < <(missing_of "${WINDOWS_COMPILER[@]}")
     if [ $((${#missing[@]} + ${#missing_compiler[@]})) -gt 0 ]; then
-        log "installing ${missing[*]} ${missing_compiler[*]}"
+        log "installing $(echo "${missing[*]} ${missing_compiler[*]}")"
         update_package_lists
     fi
     if [ ${#missing[@]} -gt 0 ]; then install_packages "${missing[@]}"; fi

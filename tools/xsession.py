@@ -49,6 +49,31 @@ def wait_for(predicate, timeout, step=0.02):
         time.sleep(step)
 
 
+# A watch of a screen's timing must never wait for a processor: beside two
+# busy workers on two processors, a watch and its X server went 62 to 358 ms
+# without a look. Real-time round-robin scheduling puts them ahead of every
+# ordinary process; what they start begins as an ordinary process again.
+AHEAD_PRIORITY = 10
+
+
+def put_ahead(pid=0):
+    """Puts the calling thread (or process pid) ahead of ordinary processes;
+    False where this user may not (no real-time scheduling without root)."""
+    try:
+        os.sched_setscheduler(pid, os.SCHED_RR | os.SCHED_RESET_ON_FORK, os.sched_param(AHEAD_PRIORITY))
+        return True
+    except OSError:
+        return False
+
+
+def put_back(pid=0):
+    """Ordinary scheduling again, after put_ahead."""
+    try:
+        os.sched_setscheduler(pid, os.SCHED_OTHER, os.sched_param(0))
+    except OSError:  # the process has gone
+        pass
+
+
 class XSessionError(Exception):
     pass
 
@@ -159,7 +184,9 @@ def to_rgb(data, width, height, depth):
 class XSession(Display):
     """A private Xvfb (and window manager) for the life of the object."""
 
-    def __init__(self, depth=24, size=(1024, 768), window_manager=True):
+    def __init__(self, depth=24, size=(1024, 768), window_manager=True, ahead=False):
+        """ahead: the server runs ahead of ordinary processes (see put_ahead),
+        for watching when things show."""
         read_end, write_end = os.pipe()
         self.server = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx%d" % (size + (depth,)),
@@ -167,6 +194,7 @@ class XSession(Display):
             pass_fds=[write_end], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_end)
         self.window_manager = None
+        self.ahead = ahead and put_ahead(self.server.pid)
         try:
             number = self._read_display_number(read_end)
         finally:

@@ -59,6 +59,25 @@ def require_tools():
                                % FONT_FAMILY)
 
 
+def require_svg_images():
+    """The measuring and results pictures draw the scene through an SVG
+    <image>, which librsvg loads with gdk-pixbuf's SVG loader (from
+    librsvg2-common); without it the scene is left out without a word and
+    the pictures come out nearly blank. A black square drawn that way tells."""
+    square = '<svg xmlns="http://www.w3.org/2000/svg" width="4" height="4"><rect width="4" height="4"/></svg>'
+    with tempfile.TemporaryDirectory() as folder:
+        with open(os.path.join(folder, "square.svg"), "w") as out:
+            out.write(square)
+        probe = os.path.join(folder, "probe.svg")
+        with open(probe, "w") as out:
+            out.write('<svg xmlns="http://www.w3.org/2000/svg" width="4" height="4">'
+                      '<image href="square.svg" x="0" y="0" width="4" height="4"/></svg>')
+        image = decode_png(render_png(probe))
+    if image.getpixel((WIDTH // 2, HEIGHT // 2)) != (0, 0, 0):
+        raise PictureError("rsvg-convert cannot draw an SVG inside an SVG picture, and the backgrounds "
+                           "would lose their scene (install librsvg2-common)")
+
+
 def svg_for(source_text, digit):
     if digit is None:
         return source_text
@@ -108,6 +127,7 @@ def bmp_bytes(image, trailing):
 
 def make_all(out_dir):
     require_tools()
+    require_svg_images()
     os.makedirs(out_dir, exist_ok=True)
     with tempfile.TemporaryDirectory() as work:
         # librsvg only loads images next to (or below) the SVG it renders,

@@ -38,7 +38,7 @@ write_root() { $SUDO tee "$1" >/dev/null; }  # its standard input to a file only
 . "$(dirname "$0")/apt-install.sh"
 
 RUN_PACKAGES=(
-    build-essential cmake ninja-build pkg-config python3 python3-pil librsvg2-bin
+    build-essential cmake ninja-build pkg-config python3 python3-pil librsvg2-bin librsvg2-common
     libsdl2-dev libfreetype-dev libfontconfig-dev libx11-dev fonts-ipafont-gothic
     xvfb openbox python3-xlib python3-numpy
 )

@@ -184,9 +184,10 @@ def to_rgb(data, width, height, depth):
 class XSession(Display):
     """A private Xvfb (and window manager) for the life of the object."""
 
-    def __init__(self, depth=24, size=(1024, 768), window_manager=True, ahead=False):
+    def __init__(self, depth=24, size=(1024, 768), window_manager=True, ahead=False, resources=None):
         """ahead: the server runs ahead of ordinary processes (see put_ahead),
-        for watching when things show."""
+        for watching when things show. resources: the root window's
+        RESOURCE_MANAGER text, as xrdb sets it ("Xft.dpi:\t192\n")."""
         read_end, write_end = os.pipe()
         self.server = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx%d" % (size + (depth,)),
@@ -201,6 +202,10 @@ class XSession(Display):
             os.close(read_end)
         try:
             super().__init__(":%s" % number)
+            if resources is not None:
+                root = self.conn.screen().root
+                root.change_property(Xatom.RESOURCE_MANAGER, Xatom.STRING, 8, resources.encode())
+                self.conn.sync()
             if window_manager:
                 self._start_window_manager()
         except BaseException:

@@ -95,6 +95,13 @@ bool SetClientSize(Window& window, int width, int height)
     return resized;
 }
 
+bool SetScreenSize(Window& window, int width, int height)
+{
+    window.screenWidth = width;
+    window.screenHeight = height;
+    return SetClientSize(window, std::max(1, width / window.scale), std::max(1, height / window.scale));
+}
+
 void SetVisible(Window& window, bool visible)
 {
     window.visible = visible;

@@ -13,6 +13,10 @@ namespace koru::posix {
 // the old one stays and paints are clipped to it (false).
 bool SetClientSize(Window& window, int width, int height);
 
+// The screen's client area has a new size, in screen pixels: the client
+// area is as many whole frame pixels as fit in it at the window's scale.
+bool SetScreenSize(Window& window, int width, int height);
+
 // Showing a window invalidates its whole client area with erase; hiding
 // it validates it.
 void SetVisible(Window& window, bool visible);

@@ -33,6 +33,37 @@ bool IsEmpty(const RECT& rect)
 
 std::atomic<bool> saidPresentFailed{false};
 
+// Where `area` of the back buffer shows: the window's scale times larger,
+// the whole back buffer centred in the screen's client area (which, at a
+// scale above 1, can be up to a frame pixel larger each way).
+SDL_Rect OnScreen(const Window& window, const RECT& area)
+{
+    const int scale = window.scale;
+    const int left = (window.screenWidth - window.width * scale) / 2;
+    const int top = (window.screenHeight - window.height * scale) / 2;
+    return SDL_Rect{left + area.left * scale, top + area.top * scale, (area.right - area.left) * scale,
+                    (area.bottom - area.top) * scale};
+}
+
+// The class brush round the centred back buffer, where there is a margin.
+bool FillMargins(const Window& window, SDL_Surface* target, std::uint32_t paper)
+{
+    const SDL_Rect shown = OnScreen(window, RECT{0, 0, window.width, window.height});
+    const SDL_Rect margins[] = {
+        {0, 0, window.screenWidth, shown.y},
+        {0, shown.y + shown.h, window.screenWidth, window.screenHeight - shown.y - shown.h},
+        {0, shown.y, shown.x, shown.h},
+        {shown.x + shown.w, shown.y, window.screenWidth - shown.x - shown.w, shown.h},
+    };
+    const Uint32 colour = SDL_MapRGB(target->format, paper >> 16 & 0xFF, paper >> 8 & 0xFF, paper & 0xFF);
+    for (const SDL_Rect& margin : margins) {
+        if (margin.w > 0 && margin.h > 0 && SDL_FillRect(target, &margin, colour) != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // A texture the size of the back buffer, made again when that changes.
 bool FitTexture(Window& window)
 {
@@ -47,7 +78,8 @@ bool FitTexture(Window& window)
                                        SDL_TEXTUREACCESS_STREAMING, window.width, window.height);
     window.textureWidth = window.width;
     window.textureHeight = window.height;
-    return window.texture != nullptr;
+    // Scaled up, each pixel a sharp square: no blur on the text's edges.
+    return window.texture != nullptr && SDL_SetTextureScaleMode(window.texture, SDL_ScaleModeNearest) == 0;
 }
 
 bool PresentThroughRenderer(Window& window, const RECT& area)
@@ -65,13 +97,14 @@ bool PresentThroughRenderer(Window& window, const RECT& area)
     const std::uint32_t* first =
         window.pixels.get() + static_cast<std::ptrdiff_t>(changed.top) * window.width + changed.left;
     const SDL_Rect whole{0, 0, window.width, window.height};
+    const SDL_Rect shown = OnScreen(window, RECT{0, 0, window.width, window.height});
     std::uint32_t paper = 0xFFFFFF;
     BrushColour(window.background, paper);
     if (SDL_UpdateTexture(window.texture, &from, first, window.width * 4) != 0 ||
         SDL_SetRenderDrawColor(window.renderer, paper >> 16 & 0xFF, paper >> 8 & 0xFF, paper & 0xFF,
                                0xFF) != 0 ||
         SDL_RenderClear(window.renderer) != 0 ||
-        SDL_RenderCopy(window.renderer, window.texture, &whole, &whole) != 0) {
+        SDL_RenderCopy(window.renderer, window.texture, &whole, &shown) != 0) {
         return false;
     }
     SDL_RenderPresent(window.renderer);
@@ -92,9 +125,24 @@ bool PresentThroughSurface(Window& window, const RECT& area)
         return false;
     }
     SDL_Rect from{area.left, area.top, area.right - area.left, area.bottom - area.top};
-    SDL_Rect to = from;
-    const bool shown = SDL_BlitSurface(source, &from, target, &to) == 0 &&
-                       SDL_UpdateWindowSurfaceRects(window.sdlWindow, &from, 1) == 0;
+    SDL_Rect changed = OnScreen(window, area);
+    SDL_Rect to = changed;  // the blits clip it
+    bool shown = false;
+    if (window.scale == 1) {
+        shown = SDL_BlitSurface(source, &from, target, &to) == 0;
+    } else {
+        // Nearest neighbour: a whole-number factor repeats each pixel. The
+        // margins round the centred picture come with a whole present.
+        std::uint32_t paper = 0xFFFFFF;
+        BrushColour(window.background, paper);
+        const bool whole = area.left == 0 && area.top == 0 && area.right == window.width &&
+                           area.bottom == window.height;
+        shown = SDL_BlitScaled(source, &from, target, &to) == 0 && (!whole || FillMargins(window, target, paper));
+        if (whole) {
+            changed = SDL_Rect{0, 0, window.screenWidth, window.screenHeight};
+        }
+    }
+    shown = shown && SDL_UpdateWindowSurfaceRects(window.sdlWindow, &changed, 1) == 0;
     SDL_FreeSurface(source);
     return shown;
 }

@@ -10,6 +10,8 @@ else()
 endif()
 
 add_library(koru_user STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/desktop_scale.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/desktop_scale_x11.cpp
   ${CMAKE_CURRENT_LIST_DIR}/message_queue.cpp
   ${CMAKE_CURRENT_LIST_DIR}/paint.cpp
   ${CMAKE_CURRENT_LIST_DIR}/present.cpp

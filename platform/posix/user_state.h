@@ -45,6 +45,13 @@ struct Window {
     int textureHeight;
     int outerWidth;  // as asked of CreateWindowExA: frame and caption included
     int outerHeight;
+    // Each pixel of the client area (the back buffer, what the program
+    // paints) is a square of scale x scale screen pixels, centred in the
+    // screen's client area on the class brush (see desktop_scale.h). Fixed
+    // when the window opens.
+    int scale = 1;
+    int screenWidth;  // the client area in screen pixels, as X has it
+    int screenHeight;
     bool frameFitted;  // the window manager's frame is known and taken off the client area
     // Back buffer of the client area, 0x00RRGGBB. It keeps the picture
     // between paints, whatever the video driver does with its own surface.

@@ -1,5 +1,6 @@
 // Top-level windows over SDL windows: creation with WM_CREATE, showing,
 // UpdateWindow's direct paint, destruction with WM_DESTROY.
+#include "desktop_scale.h"
 #include "image_base.h"
 #include "paint.h"
 #include "present.h"
@@ -20,15 +21,17 @@ constexpr int DEFAULT_HEIGHT = 480;
 
 // CreateWindowExA's size is the outer one, frame and caption included, but
 // X sizes the client area: the frame comes off it. Without a window
-// manager there is no frame, and the whole outer size is client area.
+// manager there is no frame, and the whole outer size is client area. At a
+// scale above 1 the outer size is that many times larger on the screen, and
+// the frame, in screen pixels, comes off that.
 void FitInFrame(koru::posix::Window& window, const koru::posix::FrameExtents& frame)
 {
     window.frameFitted = true;
-    const int width = std::max(1, window.outerWidth - frame.left - frame.right);
-    const int height = std::max(1, window.outerHeight - frame.top - frame.bottom);
-    if (width != window.width || height != window.height) {
+    const int width = std::max(window.scale, window.outerWidth * window.scale - frame.left - frame.right);
+    const int height = std::max(window.scale, window.outerHeight * window.scale - frame.top - frame.bottom);
+    if (width != window.screenWidth || height != window.screenHeight) {
         koru::posix::ResizeClientArea(window.sdlWindow, width, height);
-        koru::posix::SetClientSize(window, width, height);
+        koru::posix::SetScreenSize(window, width, height);
     }
 }
 
@@ -87,8 +90,26 @@ try {
         user.windows.erase(handleValue);
         return nullptr;
     }
+    // At the desktop's scale, the same client area in more screen pixels.
+    // The scale is read through the display's connection, which a window
+    // gives; that one, never shown, makes way for one of the scaled size,
+    // so that SDL's own surface has that size from the first paint on (a
+    // window resized under it showed black until SDL heard of the size).
+    record.scale = DesktopScale(sdlWindow, width, height);
+    if (record.scale > 1) {
+        SDL_DestroyWindow(sdlWindow);
+        sdlWindow = SDL_CreateWindow(windowName != nullptr ? windowName : "", sdlX, sdlY,
+                                     width * record.scale, height * record.scale, flags);
+        if (sdlWindow == nullptr) {
+            std::fprintf(stderr, "koru-bench: cannot open a window: %s\n", SDL_GetError());
+            user.windows.erase(handleValue);
+            return nullptr;
+        }
+    }
     record.sdlWindow = sdlWindow;
     record.sdlWindowId = SDL_GetWindowID(sdlWindow);
+    record.screenWidth = width * record.scale;
+    record.screenHeight = height * record.scale;
     // As on Windows, the client area has its size before WM_CREATE.
     if (FrameExtents frame; AskFrameExtents(sdlWindow, frame)) {
         FitInFrame(record, frame);

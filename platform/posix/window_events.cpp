@@ -34,14 +34,26 @@ void HandleWindowEvent(const SDL_WindowEvent& event)
     case SDL_WINDOWEVENT_CLOSE:
         QueueClose(window->handle);
         break;
-    case SDL_WINDOWEVENT_SIZE_CHANGED:
-        if (event.data1 == window->width && event.data2 == window->height) {
-            break;  // SDL says so also when only its own idea of the size changed
+    case SDL_WINDOWEVENT_SIZE_CHANGED: {
+        if (event.data1 == window->screenWidth && event.data2 == window->screenHeight) {
+            // Only SDL's own idea of the size changed: a window made larger
+            // for its scale before SDL knew, whose renderer drew its first
+            // picture at the old size.
+            koru::posix::Present(*window, RECT{0, 0, window->width, window->height});
+            break;
         }
-        koru::posix::SetClientSize(*window, event.data1, event.data2);
-        koru::posix::SendToWindow(window->handle, WM_SIZE, 0,
-                                  MakeLParam(event.data1, event.data2));
+        const int width = window->width;
+        const int height = window->height;
+        koru::posix::SetScreenSize(*window, event.data1, event.data2);
+        if (window->width != width || window->height != height) {
+            koru::posix::SendToWindow(window->handle, WM_SIZE, 0, MakeLParam(window->width, window->height));
+        } else {
+            // The same client area, centred anew in a screen area a few
+            // pixels (less than one frame pixel) larger or smaller.
+            koru::posix::Present(*window, RECT{0, 0, window->width, window->height});
+        }
         break;
+    }
     case SDL_WINDOWEVENT_EXPOSED:
         // The back buffer still holds the last picture, so uncovering only
         // shows it again, as a composited Windows desktop does. Repainting

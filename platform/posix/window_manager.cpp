@@ -15,6 +15,8 @@
 // other event stays for SDL.
 #include "window_manager.h"
 
+#include "x_window.h"
+
 #include <SDL.h>
 #include <SDL_syswm.h>
 
@@ -35,23 +37,6 @@ using Clock = std::chrono::steady_clock;
 // treated as absent (the window is then shown all the same).
 constexpr std::chrono::milliseconds WINDOW_MANAGER_LIMIT{500};
 constexpr std::chrono::milliseconds ASK_AGAIN_PERIOD{100};
-
-struct XWindow {
-    Display* display;
-    ::Window window;
-};
-
-bool ToXWindow(SDL_Window* window, XWindow& x)
-{
-    SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    if (window == nullptr || !SDL_GetWindowWMInfo(window, &info) ||
-        info.subsystem != SDL_SYSWM_X11) {
-        return false;
-    }
-    x = {info.info.x11.display, info.info.x11.window};
-    return true;
-}
 
 // Up to `count` 32-bit items of a property; how many there were.
 unsigned long ReadLongs(Display* display, ::Window window, Atom property, Atom type, long* items,
@@ -151,6 +136,18 @@ bool AskAndWait(Display* display, const Awaited& awaited, Ask ask)
 }
 
 }  // namespace
+
+bool ToXWindow(SDL_Window* window, XWindow& x)
+{
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (window == nullptr || !SDL_GetWindowWMInfo(window, &info) ||
+        info.subsystem != SDL_SYSWM_X11) {
+        return false;
+    }
+    x = {info.info.x11.display, info.info.x11.window};
+    return true;
+}
 
 bool AskFrameExtents(SDL_Window* window, FrameExtents& frame)
 {

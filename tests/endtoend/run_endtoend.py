@@ -171,17 +171,25 @@ class Session:
                 return None
             screen = self.display.conn.screen()
             left, top = max(0, near[0] - 16), max(0, near[1] - 16)
-            around = screenshot(self.display, (left, top, min(sc.WIDTH + 48, screen.width_in_pixels - left),
-                                               min(sc.HEIGHT + 96, screen.height_in_pixels - top)))
-            found = sc.locate_client(around, self.args.pictures[0], (near[0] - left, near[1] - top))
+            # Just what the search below looks at: a shot of the whole window
+            # took long enough at 4K to blind the watch.
+            around = screenshot(self.display, (left, top, min(sc.LOCATE_AREA[0], screen.width_in_pixels - left),
+                                               min(sc.LOCATE_AREA[1], screen.height_in_pixels - top)))
+            found = sc.locate_client(around, sc.scaled(self.args.pictures[0], self.args.scale),
+                                     (near[0] - left, near[1] - top))
             if found:
                 self.origin = (left + found[0], top + found[1])
         return self.origin
 
-    def view(self):
+    def view(self, whole=False):
+        """A screenshot and the client area's frame pixels in it (one screen
+        pixel of each square at a scale above 1); with `whole`, the client
+        area's screen pixels too."""
         shot = screenshot(self.display)
         origin = self.locate()
-        return shot, (sc.client_view(shot, origin) if origin else None)
+        on_screen = sc.client_view(shot, origin, self.args.scale) if origin else None
+        view = on_screen[::self.args.scale, ::self.args.scale] if origin else None
+        return (shot, view, on_screen) if whole else (shot, view)
 
     def countdown_showing(self):
         shot, view = self.view()
@@ -211,7 +219,9 @@ class Session:
         def ink(box):
             self.look()
             x0, y0, x1, y1 = box
-            drawn = screenshot(self.display, (origin[0] + x0, origin[1] + y0, x1 - x0, y1 - y0))
+            scale = self.args.scale
+            drawn = screenshot(self.display, (origin[0] + x0 * scale, origin[1] + y0 * scale,
+                                              (x1 - x0) * scale, (y1 - y0) * scale))[::scale, ::scale]
             return sc.ink_extent(drawn, sc.region(picture, box), (0, 0, x1 - x0, y1 - y0)) is not None
 
         first_paint_seen = False
@@ -368,8 +378,23 @@ def watched_run(args, display, results):
 
         # About 6 s into the run: integer phase over, storage not begun.
         time.sleep(max(0.0, session.first_countdown + 5.9 - time.monotonic()))
-        shot, view = session.view()
+        shot, view, on_screen = session.view(whole=True)
         save(shot, os.path.join(args.out, "%s-countdown.png" % results.label))
+        if args.scale > 1:
+            geometry = session.window.get_geometry()
+            results.check("client area %d times the outer size, less the frame" % args.scale,
+                          sc.WIDTH * args.scale - 16 < geometry.width <= sc.WIDTH * args.scale and
+                          sc.HEIGHT * args.scale - 64 < geometry.height <= sc.HEIGHT * args.scale,
+                          "%d x %d or a frame less" % (sc.WIDTH * args.scale, sc.HEIGHT * args.scale),
+                          "%d x %d" % (geometry.width, geometry.height))
+            # The whole frame pixels the client area holds (a window manager's
+            # frame can leave it a screen pixel or so short of a whole one).
+            shown = on_screen[:geometry.height // args.scale * args.scale, :geometry.width // args.scale * args.scale]
+            squares = sc.scaled(shown[::args.scale, ::args.scale], args.scale)
+            results.check("each frame pixel shown as a %d x %d square" % (args.scale, args.scale),
+                          np.array_equal(shown, squares), "exact copies",
+                          "%d screen pixels that differ from their square's first"
+                          % np.count_nonzero((shown != squares).any(axis=2)))
         picture = args.pictures[0]
         best, scores = sc.best_picture(view, args.pictures, sc.ILLUSTRATION)
         results.check("countdown shows the measuring picture",
@@ -497,6 +522,9 @@ def main():
     parser.add_argument("--scratch", required=True)
     parser.add_argument("--out", required=True)
     parser.add_argument("--depth", type=int, default=24, choices=(16, 24, 30))
+    parser.add_argument("--screen", default="1024x768", help="the screen's size, WxH")
+    parser.add_argument("--xft-dpi", type=int, help="the desktop's Xft.dpi resource")
+    parser.add_argument("--scale", type=int, default=1, help="the scale the window must show at")
     parser.add_argument("--home")
     parser.add_argument("--unchanged", help="a directory whose entries the run must leave as they are")
     parser.add_argument("--closed-descriptors", action="store_true")
@@ -523,7 +551,9 @@ def main():
 
     def on_own_display(run):
         try:
-            with xsession.XSession(depth=args.depth, ahead=True) as display:
+            size = tuple(int(value) for value in args.screen.split("x"))
+            resources = "Xft.dpi:\t%d\n" % args.xft_dpi if args.xft_dpi else None
+            with xsession.XSession(depth=args.depth, size=size, ahead=True, resources=resources) as display:
                 run(display)
         except Exception as error:  # a broken run must fail the test, not vanish with its thread
             results.check("run completes", False, "no error", repr(error))

@@ -51,28 +51,43 @@ def mean_difference(a, b):
     return float(np.abs(a - b).mean())
 
 
+# How far from the window's position the client area may start, and the
+# patch of the illustration that finds it.
+FRAME_REACH = (8, 24, 8, 64)  # left, right, up, down
+PROBE = (100, 200, 140, 240)
+# The shot locate_client needs round a window's position, 16 pixels before it.
+LOCATE_AREA = (16 + FRAME_REACH[1] + PROBE[2], 16 + FRAME_REACH[3] + PROBE[3])
+
+
 def locate_client(shot, picture, near):
     """The screen offset of the client area: the window's position `near`
     plus whatever frame the window system draws, found by matching a patch
     of the illustration (the right and bottom edges may be cut off)."""
-    probe = picture[200:240, 100:140]
+    x0, y0, x1, y1 = PROBE
+    probe = picture[y0:y1, x0:x1]
     height, width = shot.shape[:2]
     nx, ny = near
-    for oy in range(max(0, ny - 8), min(height - 240, ny + 64)):
-        for ox in range(max(0, nx - 8), min(width - 140, nx + 24)):
-            if abs(int(shot[oy + 200, ox + 100].sum()) - int(probe[0, 0].sum())) > 9:
+    for oy in range(max(0, ny - FRAME_REACH[2]), min(height - y1, ny + FRAME_REACH[3])):
+        for ox in range(max(0, nx - FRAME_REACH[0]), min(width - x1, nx + FRAME_REACH[1])):
+            if abs(int(shot[oy + y0, ox + x0].sum()) - int(probe[0, 0].sum())) > 9:
                 continue
-            if mean_difference(shot[oy + 200:oy + 240, ox + 100:ox + 140], probe) < 2.0:
+            if mean_difference(shot[oy + y0:oy + y1, ox + x0:ox + x1], probe) < 2.0:
                 return ox, oy
     return None
 
 
-def client_view(shot, origin):
+def client_view(shot, origin, scale=1):
     """The part of the screenshot covering the client area (may be smaller
-    than the picture where the window frame cuts it)."""
+    than the picture where the window frame cuts it), `scale` screen pixels
+    to a frame pixel."""
     ox, oy = origin
-    view = shot[oy:oy + HEIGHT, ox:ox + WIDTH]
+    view = shot[oy:oy + HEIGHT * scale, ox:ox + WIDTH * scale]
     return view
+
+
+def scaled(picture, scale):
+    """A picture as a window at that scale shows it: each pixel a square."""
+    return picture.repeat(scale, axis=0).repeat(scale, axis=1) if scale > 1 else picture
 
 
 def best_picture(view, pictures, box):

@@ -132,9 +132,9 @@ std::vector<std::string> Environment(std::initializer_list<const char*> without,
     return env;
 }
 
-XServer::XServer(int depth)
+XServer::XServer(int depth, const std::string& size)
 {
-    const std::string screen = "1024x768x" + std::to_string(depth);
+    const std::string screen = size + "x" + std::to_string(depth);
     server = new Child({{"Xvfb", "-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp",
                          "-noreset"},
                         Environment({})});

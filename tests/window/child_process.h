@@ -51,10 +51,10 @@ private:
 std::vector<std::string> Environment(std::initializer_list<const char*> without,
                                      std::initializer_list<std::string> extra = {});
 
-// A private Xvfb for the life of the object.
+// A private Xvfb for the life of the object, its screen `size` pixels.
 class XServer {
 public:
-    explicit XServer(int depth);
+    explicit XServer(int depth, const std::string& size = "1024x768");
     ~XServer();
     XServer(const XServer&) = delete;
     XServer& operator=(const XServer&) = delete;

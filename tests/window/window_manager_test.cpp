@@ -224,6 +224,50 @@ TEST_P(UnderWindowManager, TheFrameComesOffTheOuterSizeAndNothingHangs)
     EXPECT_EQ(size, expected) << "not shown, or not at its size";
 }
 
+// The window at the desktop's scale, without a window manager: the outer
+// size, all client area, that many times larger where the screen holds it.
+TEST(AtTheDesktopsScale, TheClientAreaIsAWholeMultipleThatFitsTheScreen)
+{
+    struct Row {
+        const char* screen;
+        const char* resources;  // the root window's RESOURCE_MANAGER, as xrdb sets it
+        const char* override;   // KORU_BENCH_SCALE
+        std::pair<int, int> size;
+        const char* said;  // on stderr
+    };
+    const Row rows[] = {
+        {"3840x2160", "Xft.dpi:\t192\n", nullptr, {1280, 960}, ""},
+        {"3840x2160", "", nullptr, {640, 480}, ""},
+        {"3840x2160", "Xft.antialias:\t1\nXft.dpi:\t96\n", nullptr, {640, 480}, ""},
+        {"1024x768", "Xft.dpi:\t192\n", nullptr, {640, 480}, ""},
+        {"3840x2160", "", "3", {1920, 1440}, ""},
+        {"3840x2160", "Xft.dpi:\t192\n", "abc", {1280, 960}, "KORU_BENCH_SCALE=abc is not a whole number"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.screen) + " " + row.resources + (row.override ? row.override : ""));
+        proc::XServer server(24, row.screen);
+        ASSERT_TRUE(server.Running());
+        Display* display = XOpenDisplay(server.name.c_str());
+        ASSERT_NE(display, nullptr);
+        XChangeProperty(display, DefaultRootWindow(display), XA_RESOURCE_MANAGER, XA_STRING, 8,
+                        PropModeReplace, reinterpret_cast<const unsigned char*>(row.resources),
+                        static_cast<int>(std::strlen(row.resources)));
+        XCloseDisplay(display);
+        std::vector<std::string> env =
+            Environment({"DISPLAY", "SDL_VIDEODRIVER", "KORU_BENCH_SCALE", "GDK_SCALE"}, {"DISPLAY=" + server.name});
+        if (row.override != nullptr) {
+            env.push_back(std::string("KORU_BENCH_SCALE=") + row.override);
+        }
+        Child scaled({{WINDOW_PROBE}, env});
+        ASSERT_TRUE(scaled.ReadUntil(5000, [](const Child& child) {
+            return child.out.find("painted") != std::string::npos || child.exited;
+        })) << scaled.err;
+        EXPECT_EQ(ShownSize(server.name), row.size);
+        EXPECT_NE(scaled.err.find(row.said), std::string::npos) << scaled.err;
+        EXPECT_EQ(*row.said == '\0', scaled.err.empty()) << scaled.err;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Manners, UnderWindowManager,
                          ::testing::Values(Manner::SAYS_FRAME_BEFORE_MAPPING,
                                            Manner::SAYS_FRAME_ON_MAPPING,

@@ -1,6 +1,6 @@
 // Each child's stdout is a pipe to this process, on which it sends its
-// records; its stdin and stderr are this process's own, so that what it
-// has to say about the scratch file reaches the user. A child that sends
+// records, and so is its stderr, whose lines this process passes on once
+// (child_messages.h); its stdin is this process's own. A child that sends
 // nothing for a minute is stuck: it is ended, and so is the whole. A child
 // stopped by Ctrl-C or a hang-up ends the whole as that event does; one
 // that fails or gives no counts ends it with one line saying which run and
@@ -8,6 +8,7 @@
 // would be the median of fewer runs than asked for.
 #include "fresh_runs.h"
 
+#include "child_messages.h"
 #include "console_control.h"
 #include "countdown.h"
 #include "progress_line.h"
@@ -27,6 +28,14 @@ constexpr DWORD MOST_QUIET_PERIODS = MOST_QUIET_MS / WATCH_PERIOD_MS;
 // What Windows gives a console process that Ctrl-C ends before it has a
 // handler of its own.
 constexpr DWORD CONTROL_C_EXIT_STATUS = 0xC000013A;
+
+// This process's ends of a child's stdout and stderr, and the child's.
+struct ChildPipes {
+    HANDLE records;
+    HANDLE messages;
+    HANDLE childRecords;
+    HANDLE childMessages;
+};
 
 struct RunWatch {
     RunOrdinal ordinal;
@@ -64,7 +73,7 @@ void NameOwnFile(char (&file)[MAX_PATH])
 
 // Starts the child under a turn, so that an ending that comes meanwhile
 // waits, and then ends the child too.
-void StartChild(const char* file, HANDLE childOutput, const RunOrdinal& ordinal, PROCESS_INFORMATION& child)
+void StartChild(const char* file, const ChildPipes& pipes, const RunOrdinal& ordinal, PROCESS_INFORMATION& child)
 {
     // Its argv: the program's name and the option that makes it a child.
     TextBuffer words{};
@@ -76,8 +85,8 @@ void StartChild(const char* file, HANDLE childOutput, const RunOrdinal& ordinal,
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = childOutput;
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    startup.hStdOutput = pipes.childRecords;
+    startup.hStdError = pipes.childMessages;
     WaitForOutputTurn(OUTPUT_DRAWING);
     const BOOL started =
         CreateProcessA(file, words.text, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &child);
@@ -108,23 +117,39 @@ void OnRecord(RunWatch& watch, const RunRecord& record)
     }
 }
 
-// Reads the child's records until it has ended and all it sent is read.
-void WatchChild(RunWatch& watch, HANDLE output, HANDLE process)
+// Reads what waits in `pipe` into `bytes`; how much, 0 if nothing.
+DWORD ReadWaiting(HANDLE pipe, char (&bytes)[512])
+{
+    DWORD waiting = 0;
+    DWORD got = 0;
+    if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &waiting, nullptr) || waiting == 0 ||
+        !ReadFile(pipe, bytes, waiting < sizeof bytes ? waiting : sizeof bytes, &got, nullptr)) {
+        return 0;
+    }
+    return got;
+}
+
+// Reads the child's records and messages until it has ended and all it
+// sent is read.
+void WatchChild(RunWatch& watch, const ChildPipes& pipes, HANDLE process)
 {
     DWORD quietPeriods = 0;
     bool ended = false;
     for (;;) {
-        DWORD waiting = 0;
-        if (PeekNamedPipe(output, nullptr, 0, nullptr, &waiting, nullptr) && waiting > 0) {
-            char bytes[512];
-            DWORD got = 0;
-            if (ReadFile(output, bytes, waiting < sizeof bytes ? waiting : sizeof bytes, &got, nullptr) && got > 0) {
-                FeedRecordLines(watch.lines, bytes, got, [&watch](const RunRecord& record) { OnRecord(watch, record); });
-                quietPeriods = 0;
-                continue;
-            }
+        char bytes[512];
+        DWORD got = ReadWaiting(pipes.records, bytes);
+        if (got > 0) {
+            FeedRecordLines(watch.lines, bytes, got, [&watch](const RunRecord& record) { OnRecord(watch, record); });
+            quietPeriods = 0;
+            continue;
+        }
+        got = ReadWaiting(pipes.messages, bytes);
+        if (got > 0) {
+            PassOnChildMessages(bytes, got);
+            continue;
         }
         if (ended) {
+            EndChildMessages();
             return;
         }
         if (++quietPeriods > MOST_QUIET_PERIODS) {
@@ -137,28 +162,34 @@ void WatchChild(RunWatch& watch, HANDLE output, HANDLE process)
     }
 }
 
-// One run in a child; its report, or the end of this process.
-RunReport MeasureInChild(const char* file, const RunOrdinal& ordinal)
+// A pipe whose write end a child inherits. The read end stays this
+// process's alone, so that the child's writes fail once this process is
+// gone, and the child gives up.
+void MakeChildPipe(HANDLE& readEnd, HANDLE& childEnd, const RunOrdinal& ordinal)
 {
-    // Inherited, the write end becomes the child's stdout. The read end
-    // stays this process's alone, so that the child's writes fail once this
-    // process is gone, and the child gives up.
     SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
-    HANDLE output;
-    HANDLE childOutput;
-    if (!CreatePipe(&output, &childOutput, &inherited, 0) ||
-        !SetHandleInformation(output, HANDLE_FLAG_INHERIT, 0)) {
+    if (!CreatePipe(&readEnd, &childEnd, &inherited, 0) || !SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0)) {
         const DWORD error = GetLastError();
         EndWithFailure("cannot make a pipe for run %d of %d: %s (error %u)", ordinal.run, ordinal.runs,
                        ErrorMeaning(error), static_cast<unsigned>(error));
     }
+}
+
+// One run in a child; its report, or the end of this process.
+RunReport MeasureInChild(const char* file, const RunOrdinal& ordinal)
+{
+    ChildPipes pipes;
+    MakeChildPipe(pipes.records, pipes.childRecords, ordinal);
+    MakeChildPipe(pipes.messages, pipes.childMessages, ordinal);
     PROCESS_INFORMATION child = {};
-    StartChild(file, childOutput, ordinal, child);
-    // The child's copy is the only writer now: the pipe ends with it.
-    CloseHandle(childOutput);
+    StartChild(file, pipes, ordinal, child);
+    // The child's copies are the only writers now: the pipes end with it.
+    CloseHandle(pipes.childRecords);
+    CloseHandle(pipes.childMessages);
     RunWatch watch = {ordinal, {}, false, {}};
-    WatchChild(watch, output, child.hProcess);
-    CloseHandle(output);
+    WatchChild(watch, pipes, child.hProcess);
+    CloseHandle(pipes.records);
+    CloseHandle(pipes.messages);
     DWORD status = STILL_ACTIVE;
     if (!GetExitCodeProcess(child.hProcess, &status) || status == STILL_ACTIVE) {
         EndWithFailure("run %d of %d could not be watched to its end, and was stopped", ordinal.run, ordinal.runs);

@@ -16,7 +16,7 @@ struct Line {
 };
 
 Line partial{};                  // the child's line not yet ended
-bool partialCut = false;         // part of it went out already
+bool partialCut = false;         // some of it went out already
 Line said[MOST_KEPT_LINES] = {};
 int saidCount = 0;
 

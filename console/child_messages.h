@@ -8,7 +8,7 @@
 #include <cstddef>
 
 // Passes on the whole lines in `bytes`, keeping a last partial one for the
-// next call; a line too long to keep goes out in parts, every time.
+// next call; a line too long to keep goes out in pieces, every time.
 void PassOnChildMessages(const char* bytes, std::size_t size);
 
 // A child has ended: what it left without a line end goes out too.

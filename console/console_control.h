@@ -1,4 +1,4 @@
-// What every part of the terminal program shares: its name, its exit
+// What the whole terminal program shares: its name, its exit
 // statuses, the turns at writing to the terminal and stdout, and how Ctrl-C
 // or a closed terminal ends it.
 //

@@ -47,8 +47,8 @@ struct RunWatch {
 const char* ErrorMeaning(DWORD error)
 {
     switch (error) {
-    case ERROR_FILE_NOT_FOUND: return "the program's file is not there";
-    case ERROR_ACCESS_DENIED: return "the program's file may not be run";
+    case ERROR_FILE_NOT_FOUND: return "no such file";
+    case ERROR_ACCESS_DENIED: return "access denied";
     case ERROR_NOT_ENOUGH_MEMORY: return "not enough memory";
     case ERROR_TOO_MANY_OPEN_FILES: return "too many open files";
     case ERROR_BAD_EXE_FORMAT: return "the program's file is not one this system can run";

@@ -19,9 +19,16 @@ void WriteToTerminal(const TextBuffer& buffer)
 
 }  // namespace
 
-void DrawProgressLine(ProgressLine& line, DWORD secondsLeft, const PhaseFigures& figures)
+void DrawProgressLine(ProgressLine& line, RunOrdinal ordinal, DWORD secondsLeft, const PhaseFigures& figures)
 {
     TextBuffer buffer{};
+    if (ordinal.runs > 1) {
+        AppendText(buffer, "run ");
+        AppendNumber(buffer, static_cast<std::uint64_t>(ordinal.run));
+        AppendText(buffer, " of ");
+        AppendNumber(buffer, static_cast<std::uint64_t>(ordinal.runs));
+        AppendText(buffer, "  ");
+    }
     AppendNumber(buffer, secondsLeft);
     AppendText(buffer, " s left  CPU=");
     AppendNumber(buffer, static_cast<std::uint64_t>(figures.cpu));

@@ -18,7 +18,14 @@ struct ProgressLine {
     std::size_t shownLength;  // characters on the terminal's line, 0 if none
 };
 
-void DrawProgressLine(ProgressLine& line, DWORD secondsLeft, const PhaseFigures& figures);
+// Which of several runs is going on; the line names it only if there are
+// several: "run 2 of 5  9 s left  CPU=...".
+struct RunOrdinal {
+    int run;  // from 1
+    int runs;
+};
+
+void DrawProgressLine(ProgressLine& line, RunOrdinal ordinal, DWORD secondsLeft, const PhaseFigures& figures);
 
 // Leaves the line blank, the cursor at its start.
 void EraseProgressLine(ProgressLine& line);

@@ -25,9 +25,9 @@ namespace {
 using koru::posix::KernelKind;
 using koru::posix::KernelObject;
 
-KernelObject standardHandles[] = {{KernelKind::STANDARD, STDIN_FILENO, {}},
-                                  {KernelKind::STANDARD, STDOUT_FILENO, {}},
-                                  {KernelKind::STANDARD, STDERR_FILENO, {}}};
+KernelObject standardHandles[] = {{KernelKind::STANDARD, STDIN_FILENO, {}, nullptr},
+                                  {KernelKind::STANDARD, STDOUT_FILENO, {}, nullptr},
+                                  {KernelKind::STANDARD, STDERR_FILENO, {}, nullptr}};
 
 constexpr int MOST_HANDLERS = 8;
 

@@ -1,5 +1,5 @@
 // CreateFileA, WriteFile and CloseHandle over POSIX descriptors, for the
-// scratch file.
+// scratch file; CloseHandle also lets go of the other kinds of handle.
 //
 // - Files are opened only as the program opens its scratch file: for
 //   writing, made or cut to nothing (GENERIC_WRITE, CREATE_ALWAYS).
@@ -74,7 +74,7 @@ try {
         close(fd);
         return INVALID_HANDLE_VALUE;
     }
-    auto* object = new (std::nothrow) KernelObject{KernelKind::FILE, fd, {}};
+    auto* object = new (std::nothrow) KernelObject{KernelKind::FILE, fd, {}, nullptr};
     if (object == nullptr) {
         close(fd);
         return INVALID_HANDLE_VALUE;
@@ -130,6 +130,8 @@ BOOL WINAPI CloseHandle(HANDLE handle)
     }
     if (object->kind == KernelKind::FILE) {
         close(object->fd);
+    } else if (object->kind == KernelKind::PROCESS) {
+        koru::posix::ForgetChildProcess(object->process);
     }
     delete object;
     return TRUE;

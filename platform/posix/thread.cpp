@@ -27,7 +27,7 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, std::size_t stackSize,
 {
     using koru::posix::KernelObject;
     auto* start = new (std::nothrow) ThreadStart{startAddress, parameter};
-    auto* object = new (std::nothrow) KernelObject{koru::posix::KernelKind::THREAD, -1, {}};
+    auto* object = new (std::nothrow) KernelObject{koru::posix::KernelKind::THREAD, -1, {}, nullptr};
     if (start == nullptr || object == nullptr) {
         delete start;
         delete object;

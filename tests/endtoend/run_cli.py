@@ -11,6 +11,12 @@ under a file-size limit that stops every scratch write short; piped with
 --quick leaves out the whole runs (the sanitizer builds, whose teardown takes
 a second or more: --exit-limit); --json-only keeps the JSON run alone (the
 installed package); --wine: under Wine, no terminal, CR LF line ends.
+
+Of --runs: two runs with --json under the file-size limit (the short-write
+line said once for both, SD 0 with no spread), and Ctrl-C during the second
+of two (with --quick, during the first), after which no process of its group
+is left; not under an emulator or Wine, where the program is not started
+directly.
 """
 
 import argparse
@@ -31,6 +37,7 @@ from run_endtoend import Results, expected_scratch, make_home  # noqa: E402
 DIVISORS = {"cpu": 31000, "fpu": 27300, "sd": 10}
 BANDS = [(0, 900), (900, 300), (1200, 500), (1700, 700), (2400, 900), (3300, 1200)]
 PROGRESS = re.compile(rb"(\d+) s left  CPU=(\d+)  FPU=(\d+)  SD=(\d+) *\r")
+KEYS = ["level", "score", "band", "fraction", "cpu", "fpu", "sd", "cpu_loops", "fpu_loops", "sd_writes", "version"]
 SHORT_WRITE = (b"koru-bench-cli: a write to the scratch file stopped short: File too large; "
                b"the SD figure counts whole writes only")
 
@@ -58,7 +65,7 @@ def terminal_lines(data):
 class Run:
     """One start of the program; `terminal` puts its stderr on a pty."""
 
-    def __init__(self, args, name, options, terminal=False, file_size_limit=None):
+    def __init__(self, args, name, options, terminal=False, file_size_limit=None, own_group=False):
         self.home = "%s-%s" % (args.home, name)
         make_home(self.home)
         env = dict(os.environ)
@@ -70,7 +77,7 @@ class Run:
         soft, hard = resource.getrlimit(resource.RLIMIT_FSIZE)
         limit = (file_size_limit or soft, hard)
         self.process = subprocess.Popen(args.program + options, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                                        stderr=slave, env=env,
+                                        stderr=slave, env=env, start_new_session=own_group,
                                         preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_FSIZE, limit))
         self.started = time.monotonic()
         if terminal:
@@ -89,14 +96,21 @@ class Run:
                 return
             self.chunks.append(chunk)
 
-    def finish(self, signal_after=None, signal_number=None):
+    def shown(self, text, timeout):
+        """Waits until the terminal has shown `text`; whether it has."""
+        deadline = time.monotonic() + timeout
+        while text not in b"".join(self.chunks) and self.process.poll() is None and time.monotonic() < deadline:
+            time.sleep(0.05)
+        return text in b"".join(self.chunks)
+
+    def finish(self, signal_after=None, signal_number=None, timeout=60):
         """(exit code, seconds from the signal or start, stdout, stderr)."""
         if signal_after is not None:
             time.sleep(max(0.0, self.started + signal_after - time.monotonic()))
             self.process.send_signal(signal_number)
         sent = time.monotonic()
         try:
-            out, err = self.process.communicate(timeout=60)  # a whole run is 15 s
+            out, err = self.process.communicate(timeout=timeout)  # a whole run is 15 s
         except subprocess.TimeoutExpired:
             self.process.kill()
             out, err = self.process.communicate()
@@ -116,21 +130,54 @@ def check_json(results, args, out, err, code):
     except ValueError as error:
         results.check("--json: stdout is JSON", False, "a JSON object", error)
         return
-    keys = ["level", "score", "band", "fraction", "cpu", "fpu", "sd", "cpu_loops", "fpu_loops", "sd_writes",
-            "version"]
-    if not results.check("--json: its keys", sorted(got) == sorted(keys), keys, sorted(got)):
+    if not results.check("--json: its keys", sorted(got) == sorted(KEYS), KEYS, sorted(got)):
         return
+    check_counts(results, "--json", got)
+    results.check("--json: the project's version", got["version"] == args.version, args.version, got["version"])
+    print("%s: %s" % (results.label, text.decode().strip()))
+
+
+def check_counts(results, name, got, writes=True):
     counts = {name: got[key] for name, key in (("cpu", "cpu_loops"), ("fpu", "fpu_loops"), ("sd", "sd_writes"))}
     figures = {name: counts[name] // DIVISORS[name] for name in DIVISORS}
-    results.check("--json: figures are the counts over their divisors",
+    results.check("%s: figures are the counts over their divisors" % name,
                   all(got[name] == figures[name] for name in DIVISORS), figures, got)
     score, band, fraction = grade(counts["cpu"], counts["fpu"], counts["sd"])
     expected = {"score": score, "band": band, "fraction": fraction, "level": "%d.%02d" % (band - 1, fraction)}
-    results.check("--json: score, band, fraction and level follow from the counts",
+    results.check("%s: score, band, fraction and level follow from the counts" % name,
                   all(got[key] == value for key, value in expected.items()), expected, got)
-    results.check("--json: every phase counted", all(counts.values()), "counts above 0", counts)
-    results.check("--json: the project's version", got["version"] == args.version, args.version, got["version"])
-    print("%s: %s" % (results.label, text.decode().strip()))
+    results.check("%s: %s" % (name, "every phase counted" if writes else "CPU and FPU counted, SD 0"),
+                  all(counts.values()) if writes else
+                  counts["cpu"] and counts["fpu"] and not counts["sd"], "counts above 0" if writes else "SD 0", counts)
+
+
+def check_runs_json(results, out, err, code):
+    """--runs 2 --json: the median run's object, each run's, and the spread of their figures."""
+    try:
+        got = json.loads(out)
+    except ValueError as error:
+        results.check("--runs 2 --json: stdout is JSON", False, "a JSON object", (code, out, err, error))
+        return
+    runs = got.get("runs", [])
+    results.check("--runs 2 --json: exit 0, the short-write line once on stderr, today's keys and runs and spread, "
+                  "two runs of today's keys but version", code == 0 and err == SHORT_WRITE + b"\n" and
+                  sorted(got) == sorted(KEYS + ["runs", "spread"]) and len(runs) == 2 and
+                  all(sorted(run) == sorted(KEYS[:-1]) for run in runs), "two runs", (code, err, got))
+    if len(runs) != 2 or not all(sorted(run) == sorted(KEYS[:-1]) for run in runs):
+        return
+    for number, run in enumerate(runs, 1):
+        check_counts(results, "--runs 2 --json, run %d" % number, run, writes=False)
+    median = {key: value for key, value in got.items() if key in KEYS[:-1]}
+    lower = runs[1] if runs[1]["score"] < runs[0]["score"] else runs[0]
+    results.check("--runs 2 --json: the results are the lower-scored run's, as in its entry", median == lower,
+                  lower, median)
+    spread = {}
+    for name in DIVISORS:
+        lowest, highest = sorted(run[name] for run in runs)
+        spread[name] = (2000 * (highest - lowest) + highest) // (2 * highest) / 1000 if highest else 0
+    results.check("--runs 2 --json: each spread is (highest - lowest) / highest of the runs' figures",
+                  got["spread"] == spread, spread, got["spread"])
+    print("%s: --runs 2: %s" % (results.label, out.decode().strip()))
 
 
 def check_terminal(results, code, out, err):
@@ -166,13 +213,14 @@ def check_options(results, args):
     def run(*options):
         done = subprocess.run(args.program + list(options), capture_output=True, timeout=60)
         return done.returncode, done.stdout.replace(b"\r\n", b"\n"), done.stderr.replace(b"\r\n", b"\n")
-    code, out, err = run("--bogus")
-    results.check("a wrong option: one line on stderr, exit 2",
-                  code == 2 and out == b"" and err.startswith(b"koru-bench-cli: ") and err.count(b"\n") == 1,
-                  "2 and one line", (code, out, err))
+    for wrong in (["--bogus"], ["--runs", "0"], ["--runs", "100"], ["--runs", "x"], ["--runs"]):
+        code, out, err = run(*wrong)
+        results.check("a wrong option (%s): one line on stderr, exit 2" % " ".join(wrong),
+                      code == 2 and out == b"" and err.startswith(b"koru-bench-cli: ") and err.count(b"\n") == 1,
+                      "2 and one line", (code, out, err))
     version, usage = run("--version"), run("--help")
     results.check("--version and --help", version[:2] == (0, b"koru-bench-cli %s\n" % args.version.encode()) and
-                  usage[0] == 0 and usage[1].startswith(b"Usage: koru-bench-cli [--json]\n"), args.version,
+                  usage[0] == 0 and usage[1].startswith(b"Usage: koru-bench-cli [--json] [--runs N]\n"), args.version,
                   (version, usage[:2]))
 
 
@@ -191,19 +239,39 @@ def main():
 
     whole = not args.quick
     json_run = Run(args, "json", ["--json"]) if whole else None
+    direct = len(args.program) == 1 and not args.json_only and not args.wine
+    runs_run = Run(args, "runs", ["--runs", "2", "--json"], file_size_limit=4096) if whole and direct else None
     if not args.json_only and not args.wine:
         terminal = Run(args, "terminal", [], terminal=True, file_size_limit=4096) if whole else None
         interrupted = Run(args, "interrupted", [], terminal=True)
         hung_up = Run(args, "hung-up", [])
+        runs_interrupted = Run(args, "runs-interrupted", ["--runs", "2"], terminal=True, own_group=True) \
+            if direct else None
         check_signal(results, args, "Ctrl-C", 130, *interrupted.finish(signal_after=1.5, signal_number=signal.SIGINT),
                      terminal=True)
         check_signal(results, args, "a hang-up", 129, *hung_up.finish(signal_after=1.5, signal_number=signal.SIGHUP),
                      terminal=False)
+        if runs_interrupted:
+            run = 2 if whole else 1
+            shown = runs_interrupted.shown(b"run %d of 2  " % run, timeout=60)
+            ended = runs_interrupted.finish(signal_after=time.monotonic() - runs_interrupted.started + 1.0,
+                                            signal_number=signal.SIGINT)
+            check_signal(results, args, "Ctrl-C during run %d of --runs 2" % run, 130, *ended, terminal=True)
+            try:
+                os.killpg(runs_interrupted.process.pid, 0)
+                left = "processes left in its group"
+            except ProcessLookupError:
+                left = None
+            results.check("Ctrl-C during run %d of --runs 2: the progress line named the run, no process left" % run,
+                          shown and left is None, "run %d of 2 shown, none left" % run, (shown, left))
         if terminal:
             code, _, out, err = terminal.finish()
             check_terminal(results, code, out, err)
     if not args.json_only:
         check_options(results, args)
+    if runs_run:
+        code, _, out, err = runs_run.finish(timeout=90)
+        check_runs_json(results, out, err, code)
     if json_run:
         code, _, out, err = json_run.finish()
         check_json(results, args, out, err, code)

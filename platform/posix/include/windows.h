@@ -83,6 +83,77 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD b
                       LPOVERLAPPED overlapped);
 BOOL WINAPI CloseHandle(HANDLE object);
 
+// The last error, as far as the pipe and process operations below set it
+// (the others leave it alone): the codes the program names in its lines.
+#define ERROR_FILE_NOT_FOUND 2
+#define ERROR_TOO_MANY_OPEN_FILES 4
+#define ERROR_ACCESS_DENIED 5
+#define ERROR_INVALID_HANDLE 6
+#define ERROR_NOT_ENOUGH_MEMORY 8
+#define ERROR_GEN_FAILURE 31
+#define ERROR_INVALID_PARAMETER 87
+#define ERROR_INSUFFICIENT_BUFFER 122
+#define ERROR_BAD_EXE_FORMAT 193
+#define ERROR_BROKEN_PIPE 109
+
+DWORD WINAPI GetLastError(void);
+
+// Pipes and child processes: the terminal program runs each of several runs
+// in a fresh process of its own, whose stdout is a pipe to it.
+typedef struct _STARTUPINFOA {
+    DWORD cb;
+    LPSTR lpReserved;
+    LPSTR lpDesktop;
+    LPSTR lpTitle;
+    DWORD dwX;
+    DWORD dwY;
+    DWORD dwXSize;
+    DWORD dwYSize;
+    DWORD dwXCountChars;
+    DWORD dwYCountChars;
+    DWORD dwFillAttribute;
+    DWORD dwFlags;
+    WORD wShowWindow;
+    WORD cbReserved2;
+    BYTE* lpReserved2;
+    HANDLE hStdInput;
+    HANDLE hStdOutput;
+    HANDLE hStdError;
+} STARTUPINFOA, *LPSTARTUPINFOA;
+
+typedef struct _PROCESS_INFORMATION {
+    HANDLE hProcess;
+    HANDLE hThread;
+    DWORD dwProcessId;
+    DWORD dwThreadId;
+} PROCESS_INFORMATION, *LPPROCESS_INFORMATION;
+
+#define MAX_PATH 260
+#define STARTF_USESTDHANDLES 0x00000100u
+#define HANDLE_FLAG_INHERIT 0x00000001u
+#define INFINITE 0xFFFFFFFFu
+#define WAIT_OBJECT_0 0x00000000u
+#define WAIT_TIMEOUT 0x00000102u
+#define WAIT_FAILED 0xFFFFFFFFu
+#define STILL_ACTIVE 259u
+
+BOOL WINAPI CreatePipe(HANDLE* readPipe, HANDLE* writePipe, LPSECURITY_ATTRIBUTES pipeAttributes,
+                       DWORD size);
+BOOL WINAPI SetHandleInformation(HANDLE object, DWORD mask, DWORD flags);
+BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead,
+                     LPOVERLAPPED overlapped);
+BOOL WINAPI PeekNamedPipe(HANDLE pipe, LPVOID buffer, DWORD bufferSize, LPDWORD bytesRead,
+                          LPDWORD totalBytesAvailable, LPDWORD bytesLeftThisMessage);
+DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
+BOOL WINAPI CreateProcessA(LPCSTR applicationName, LPSTR commandLine,
+                           LPSECURITY_ATTRIBUTES processAttributes,
+                           LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles,
+                           DWORD creationFlags, LPVOID environment, LPCSTR currentDirectory,
+                           LPSTARTUPINFOA startupInfo, LPPROCESS_INFORMATION processInformation);
+DWORD WINAPI WaitForSingleObject(HANDLE object, DWORD milliseconds);
+BOOL WINAPI GetExitCodeProcess(HANDLE process, LPDWORD exitCode);
+BOOL WINAPI TerminateProcess(HANDLE process, UINT exitCode);
+
 // Consoles: a terminal on Linux, and the signals a terminal sends.
 typedef BOOL(WINAPI* PHANDLER_ROUTINE)(DWORD controlType);
 

@@ -73,7 +73,8 @@ install_packages() {
     local preferences=${TMPDIR:-/tmp}/koru-bench-apt.pref options=() moved=() suite round
     local native culprit archs version
     native=$(dpkg --print-architecture)
-    # (With an index missing, the plain attempt fails anyway: 20 s saved.)
+    # With an index missing, the suites are held back without a plain try
+    # first (a try takes 20 s, and fails where that index is needed).
     if [ -n "$FAILED_INDEXES" ] || ! apt-get install -s -q --no-install-recommends "$@" >"$APT_LOG" 2>&1; then
         : >"$preferences"
         for suite in $(printf '%s\n' $FAILED_INDEXES | sed 's|/.*||' | sort -u); do
@@ -95,7 +96,7 @@ install_packages() {
             moved+=("$culprit $version")
         done
         if [ -s "$preferences" ]; then
-            log "this mirror's architectures are out of step${FAILED_INDEXES:+ (indexes not fetched: ${FAILED_INDEXES% })}; installing${FAILED_INDEXES:+ with those suites held back}${moved[*]:+ and ${moved[*]}}"
+            log "installing${FAILED_INDEXES:+ with the suites of the indexes not fetched (${FAILED_INDEXES% }) held back}${moved[*]:+ and, at a version every architecture has, ${moved[*]}}"
         else
             options=()  # nothing out of step: apt's own answer stands
         fi

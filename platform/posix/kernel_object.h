@@ -46,6 +46,12 @@ void ForgetChildProcess(ChildProcess* process);
 
 // Sets what GetLastError returns on this thread (last_error.cpp).
 void SetLastErrorCode(DWORD error);
+// A failed call's answer: the code for GetLastError, and FALSE.
+inline BOOL FailWith(DWORD error)
+{
+    SetLastErrorCode(error);
+    return FALSE;
+}
 // The Win32 code closest to a POSIX errno value.
 DWORD ErrorCodeOf(int errnoValue);
 

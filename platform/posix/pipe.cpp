@@ -23,13 +23,8 @@ namespace {
 
 using koru::posix::KernelKind;
 using koru::posix::KernelObject;
+using koru::posix::FailWith;
 using koru::posix::SetLastErrorCode;
-
-BOOL FailWith(DWORD error)
-{
-    SetLastErrorCode(error);
-    return FALSE;
-}
 
 bool SetInheritable(int fd, bool inheritable)
 {

@@ -67,16 +67,11 @@ namespace {
 using koru::posix::ChildProcess;
 using koru::posix::KernelKind;
 using koru::posix::KernelObject;
+using koru::posix::FailWith;
 using koru::posix::SetLastErrorCode;
 
 constexpr char OWN_EXECUTABLE[] = "/proc/self/exe";
 constexpr long LOOK_AGAIN_NS = 10'000'000;
-
-BOOL FailWith(DWORD error)
-{
-    SetLastErrorCode(error);
-    return FALSE;
-}
 
 ChildProcess* ChildOf(HANDLE handle)
 {

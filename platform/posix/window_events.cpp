@@ -35,21 +35,15 @@ void HandleWindowEvent(const SDL_WindowEvent& event)
         QueueClose(window->handle);
         break;
     case SDL_WINDOWEVENT_SIZE_CHANGED: {
-        if (event.data1 == window->screenWidth && event.data2 == window->screenHeight) {
-            // Only SDL's own idea of the size changed: a window made larger
-            // for its scale before SDL knew, whose renderer drew its first
-            // picture at the old size.
-            koru::posix::Present(*window, RECT{0, 0, window->width, window->height});
-            break;
-        }
         const int width = window->width;
         const int height = window->height;
         koru::posix::SetScreenSize(*window, event.data1, event.data2);
         if (window->width != width || window->height != height) {
             koru::posix::SendToWindow(window->handle, WM_SIZE, 0, MakeLParam(window->width, window->height));
         } else {
-            // The same client area, centred anew in a screen area a few
-            // pixels (less than one frame pixel) larger or smaller.
+            // The same client area: centred anew in a screen area up to a
+            // frame pixel larger or smaller, or only SDL's own idea of the
+            // size changed (its renderer may have drawn at the old one).
             koru::posix::Present(*window, RECT{0, 0, window->width, window->height});
         }
         break;

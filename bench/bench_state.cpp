@@ -1,9 +1,7 @@
 // Process-wide state of the benchmark run, in static storage.
 #include "bench_state.h"
 
-BenchRecord BenchState;
-volatile IntWorkValues IntWork = {1, 2, 3};
-volatile RealWorkValues RealWork = {1.0, 2.0, 3.0};
+MeasuredPage MeasuredMemory{{}, {1, 2, 3}, {1.0, 2.0, 3.0}};
 
 static_assert(sizeof(std::atomic<std::uint32_t>) == 4 && alignof(std::atomic<std::uint32_t>) == 4);
 static_assert(sizeof(std::atomic<bool>) == 1);

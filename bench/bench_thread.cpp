@@ -1,36 +1,15 @@
 // The benchmark worker: three timed phases, each counting the loops it
-// completes before its deadline. The loop bodies are what is measured; keep
-// them exactly as they are (one counter increment, the fixed work, one tick
-// read per loop). Deadlines compare elapsed = now - start in wrapping
-// unsigned arithmetic, so a tick-count wrap neither ends nor prolongs a phase.
+// completes before its deadline. The two compute phases' loops are assembly
+// (measured_loops.h); the storage phase's cost is the file system's, and its
+// loop is here. Deadlines compare elapsed = now - start in wrapping unsigned
+// arithmetic, so a tick-count wrap neither ends nor prolongs a phase.
 #include "bench_state.h"
+#include "measured_loops.h"
 #include "scratch_pattern.h"
 
 #include <scratch_file.h>
 
 namespace {
-
-void RunIntegerPhase(DWORD start)
-{
-    do {
-        CountLoop(BenchState.cpuLoops);
-        const std::uint32_t a = IntWork.a, b = IntWork.b, c = IntWork.c;
-        IntWork.a = a * b;
-        IntWork.b = b + c;
-        IntWork.c = a + b;
-    } while (GetTickCount() - start < INT_PHASE_END_MS);
-}
-
-void RunRealPhase(DWORD start)
-{
-    do {
-        CountLoop(BenchState.fpuLoops);
-        const double x = RealWork.x, y = RealWork.y, z = RealWork.z;
-        RealWork.x = x * y;
-        RealWork.y = y + z;
-        RealWork.z = x + y;
-    } while (GetTickCount() - start < REAL_PHASE_END_MS);
-}
 
 // Creates the scratch file afresh and writes it whole, once per loop; only a
 // write that reports every byte counts. A file that cannot be created costs
@@ -60,8 +39,8 @@ DWORD WINAPI BenchThreadProc(LPVOID)
 {
     const DWORD start = GetTickCount();
     BenchState.startTick.store(start, std::memory_order_relaxed);
-    RunIntegerPhase(start);
-    RunRealPhase(start);
+    RunIntegerPhase(start, GetTickCount);
+    RunRealPhase(start, GetTickCount);
     RunStoragePhase(start);
     // Last store of the run: publishes the final counts to the window thread.
     BenchState.running.store(false, std::memory_order_release);

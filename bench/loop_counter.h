@@ -21,11 +21,13 @@ struct LoopCounter {
 
 static_assert(std::atomic<std::uint32_t>::is_always_lock_free);
 
-// Moves a carry into the high part; taken once in 2^32 loops.
-[[gnu::noinline, gnu::cold]] void CarryLoop(LoopCounter& counter);
+// Moves a carry into the high part; taken once in 2^32 loops. With C
+// linkage: the measured loops' assembly calls it too.
+extern "C" [[gnu::noinline, gnu::cold]] void CarryLoop(LoopCounter& counter);
 
-// One more loop, by the counter's only writer. The carry test comes before
-// the store, so that a wrapped low word is never seen without its carry.
+// One more loop, by the counter's only writer; the measured loops do the
+// same in assembly (measured_loops.h). The carry test comes before the
+// store, so that a wrapped low word is never seen without its carry.
 inline void CountLoop(LoopCounter& counter)
 {
     const std::uint32_t low = counter.low.load(std::memory_order_relaxed) + 1u;

@@ -1,56 +1,33 @@
-// Measures the benchmark's own integer and floating-point loops against a
-// minimal reference loop with the same body and the same tick source, in the
-// same process, so that the product's loops are shown to cost no more than
-// the work they are meant to measure.
+// Measures the benchmark's own integer and floating-point loops against
+// reference loops with the same body, the same tick read, the same stack
+// offset and a page laid out the same (reference_loops.h), in the same
+// process, so that the product's loops are shown to cost no more than the
+// work they are meant to measure; and what one tick read costs, as the loops
+// make it.
 //
 //   loop_benchmark        (about 80 s: five rounds of references and a real run)
 //
 // A ratio near 1 means the product's loops cost what their fixed body costs
 // and nothing more.
 #include "bench_state.h"
+#include "reference_loops.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <thread>
 
+// The references' own page: no other thread reads it.
+MeasuredPage ReferenceMemory{{}, {1, 2, 3}, {1.0, 2.0, 3.0}};
+
 namespace {
 
-// The reference: the same body written as plainly as it can be, with its own
-// process-wide 32-bit counter and work values, loaded and stored every loop as
-// the product's must be, but with no shared record, atomics, carry into a
-// high word or phase structure. It runs for 2 s, not 5, so that its 32-bit
-// count cannot wrap on a machine up to twice as fast as ours (0.7 ns a loop).
-constexpr DWORD REFERENCE_MS = 2000;
-volatile std::uint32_t referenceLoops;
-volatile std::uint32_t refA = 1, refB = 2, refC = 3;
-volatile double refX = 1.0, refY = 2.0, refZ = 3.0;
+constexpr DWORD REFERENCE_MS = REFERENCE_LOOP_MS;
 
-std::uint32_t ReferenceIntLoops()
+std::uint32_t ReferenceLoops(void (*loop)(DWORD, TickReader))
 {
-    referenceLoops = 0;
-    const DWORD start = GetTickCount();
-    do {
-        referenceLoops = referenceLoops + 1;
-        const std::uint32_t a = refA, b = refB, c = refC;
-        refA = a * b;
-        refB = b + c;
-        refC = a + b;
-    } while (GetTickCount() - start < REFERENCE_MS);
-    return referenceLoops;
-}
-
-std::uint32_t ReferenceRealLoops()
-{
-    referenceLoops = 0;
-    const DWORD start = GetTickCount();
-    do {
-        referenceLoops = referenceLoops + 1;
-        const double x = refX, y = refY, z = refZ;
-        refX = x * y;
-        refY = y + z;
-        refZ = x + y;
-    } while (GetTickCount() - start < REFERENCE_MS);
-    return referenceLoops;
+    StoreCount(ReferenceMemory.state.cpuLoops, 0);
+    loop(GetTickCount(), GetTickCount);
+    return ReferenceMemory.state.cpuLoops.low.load(std::memory_order_relaxed);
 }
 
 // Loops a millisecond, best and worst of the rounds: other work on the
@@ -65,6 +42,12 @@ struct Rounds {
         worst = rate < worst ? rate : worst;
     }
 };
+
+void ReportTickRead(const Rounds& reads)
+{
+    std::printf("%-14s %6.2f ns a loop of one tick read and its counter (worst round %6.2f)\n", "tick read",
+                1e6 / reads.best, 1e6 / reads.worst);
+}
 
 void Report(const char* phase, const Rounds& ours, const Rounds& reference)
 {
@@ -84,10 +67,7 @@ void ResetRun()
     BenchState.running.store(true, std::memory_order_relaxed);
 }
 
-// Runs `work` on a thread of its own. Each thread's stack lies elsewhere, so
-// that no loop's best round hangs on where the return address of the tick
-// call happens to fall against the loop's data: run on the main thread, the
-// reference loop was 35 % slower here, and the same in every round.
+// Runs `work` on a thread of its own, as the worker runs.
 template <class Work>
 void OnFreshThread(Work work)
 {
@@ -104,16 +84,18 @@ int main()
     // Rounds alternate the references with one whole run of the worker (the
     // storage phase included, so the scratch file is written as usual), so
     // that a change of machine load hits both alike.
-    Rounds intReference, realReference, intOurs, realOurs;
+    Rounds intReference, realReference, tickReads, intOurs, realOurs;
     for (int round = 0; round < ROUNDS; ++round) {
-        OnFreshThread([&] { intReference.Add(ReferenceIntLoops(), REFERENCE_MS); });
-        OnFreshThread([&] { realReference.Add(ReferenceRealLoops(), REFERENCE_MS); });
+        OnFreshThread([&] { intReference.Add(ReferenceLoops(ReferenceIntegerLoop), REFERENCE_MS); });
+        OnFreshThread([&] { realReference.Add(ReferenceLoops(ReferenceRealLoop), REFERENCE_MS); });
+        OnFreshThread([&] { tickReads.Add(ReferenceLoops(ReferenceTickReads), REFERENCE_MS); });
         ResetRun();
         OnFreshThread([] { BenchThreadProc(nullptr); });
         intOurs.Add(ReadCount(BenchState.cpuLoops), PHASE_MS);
         realOurs.Add(ReadCount(BenchState.fpuLoops), PHASE_MS);
         std::fprintf(stderr, "round %d of %d done\n", round + 1, ROUNDS);
     }
+    ReportTickRead(tickReads);
     Report("integer", intOurs, intReference);
     Report("floating-point", realOurs, realReference);
     return 0;

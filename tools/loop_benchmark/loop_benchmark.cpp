@@ -5,98 +5,93 @@
 // work they are meant to measure; and what one tick read costs, as the loops
 // make it.
 //
-//   loop_benchmark        (about 80 s: five rounds of references and a real run)
+//   loop_benchmark        (about 60 s)
 //
-// A ratio near 1 means the product's loops cost what their fixed body costs
-// and nothing more.
+// Each loop runs in slices of half a second, the product's and the
+// reference's one after the other, round after round: the load of a shared
+// or virtual machine drifts by more than the loops could differ, and two
+// slices side by side meet nearly the same load. Each round's ratio counts;
+// the median of the rounds is printed. A ratio near 1 means the product's
+// loops cost what their fixed body costs and nothing more.
 #include "bench_state.h"
+#include "measured_loops.h"
 #include "reference_loops.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <thread>
+#include <iterator>
+#include <vector>
 
 // The references' own page: no other thread reads it.
 MeasuredPage ReferenceMemory{{}, {1, 2, 3}, {1.0, 2.0, 3.0}};
 
 namespace {
 
-constexpr DWORD REFERENCE_MS = REFERENCE_LOOP_MS;
+constexpr DWORD SLICE_MS = 500;
+constexpr int ROUNDS = 15;
 
-std::uint32_t ReferenceLoops(void (*loop)(DWORD, TickReader))
+using Loop = void (*)(DWORD start, TickReader readTick);
+
+// Runs `loop`, whose deadline lies `endMs` after its start, for about a
+// slice, by starting it as if `endMs - SLICE_MS` had passed already; returns
+// its nanoseconds a loop.
+double Slice(Loop loop, DWORD endMs, LoopCounter& counter)
 {
-    StoreCount(ReferenceMemory.state.cpuLoops, 0);
-    loop(GetTickCount(), GetTickCount);
-    return ReferenceMemory.state.cpuLoops.low.load(std::memory_order_relaxed);
+    StoreCount(counter, 0);
+    const auto before = std::chrono::steady_clock::now();
+    loop(GetTickCount() - (endMs - SLICE_MS), GetTickCount);
+    const std::chrono::duration<double, std::nano> took = std::chrono::steady_clock::now() - before;
+    return took.count() / static_cast<double>(ReadCount(counter));
 }
 
-// Loops a millisecond, best and worst of the rounds: other work on the
-// machine only ever takes loops away, so the best round is the loop's own
-// cost, and the spread shows how much the machine disturbed the rest.
-struct Rounds {
-    double best = 0, worst = 1e300;
-    void Add(std::uint64_t loops, DWORD ms)
-    {
-        const double rate = static_cast<double>(loops) / ms;
-        best = rate > best ? rate : best;
-        worst = rate < worst ? rate : worst;
-    }
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+struct Pair {
+    const char* name;
+    Loop ours;
+    LoopCounter& ourCounter;
+    DWORD ourEnd;
+    Loop reference;
 };
 
-void ReportTickRead(const Rounds& reads)
-{
-    std::printf("%-14s %6.2f ns a loop of one tick read and its counter (worst round %6.2f)\n", "tick read",
-                1e6 / reads.best, 1e6 / reads.worst);
-}
-
-void Report(const char* phase, const Rounds& ours, const Rounds& reference)
-{
-    std::printf("%-14s ours %6.2f ns/loop (worst round %6.2f)  reference %6.2f ns/loop (worst %6.2f)"
-                "  ratio ours/reference %.3f\n",
-                phase, 1e6 / ours.best, 1e6 / ours.worst, 1e6 / reference.best, 1e6 / reference.worst,
-                ours.best / reference.best);
-}
-
-// The worker's record as at process start, so that it can run again.
-void ResetRun()
-{
-    BenchState.startTick.store(0, std::memory_order_relaxed);
-    StoreCount(BenchState.cpuLoops, 0);
-    StoreCount(BenchState.fpuLoops, 0);
-    StoreCount(BenchState.sdWrites, 0);
-    BenchState.running.store(true, std::memory_order_relaxed);
-}
-
-// Runs `work` on a thread of its own, as the worker runs.
-template <class Work>
-void OnFreshThread(Work work)
-{
-    std::thread(work).join();
-}
-
-constexpr int ROUNDS = 5;
-constexpr DWORD PHASE_MS = REAL_PHASE_END_MS - INT_PHASE_END_MS;
+struct Samples {
+    std::vector<double> oursNs, referenceNs, ratios;
+};
 
 }  // namespace
 
 int main()
 {
-    // Rounds alternate the references with one whole run of the worker (the
-    // storage phase included, so the scratch file is written as usual), so
-    // that a change of machine load hits both alike.
-    Rounds intReference, realReference, tickReads, intOurs, realOurs;
+    Pair pairs[] = {{"integer", RunIntegerPhase, BenchState.cpuLoops, INT_PHASE_END_MS, ReferenceIntegerLoop},
+                    {"floating-point", RunRealPhase, BenchState.fpuLoops, REAL_PHASE_END_MS, ReferenceRealLoop}};
+    Samples samples[std::size(pairs)];
+    std::vector<double> tickReads;
+    LoopCounter& referenceCounter = ReferenceMemory.state.cpuLoops;
     for (int round = 0; round < ROUNDS; ++round) {
-        OnFreshThread([&] { intReference.Add(ReferenceLoops(ReferenceIntegerLoop), REFERENCE_MS); });
-        OnFreshThread([&] { realReference.Add(ReferenceLoops(ReferenceRealLoop), REFERENCE_MS); });
-        OnFreshThread([&] { tickReads.Add(ReferenceLoops(ReferenceTickReads), REFERENCE_MS); });
-        ResetRun();
-        OnFreshThread([] { BenchThreadProc(nullptr); });
-        intOurs.Add(ReadCount(BenchState.cpuLoops), PHASE_MS);
-        realOurs.Add(ReadCount(BenchState.fpuLoops), PHASE_MS);
+        for (std::size_t i = 0; i < std::size(pairs); ++i) {
+            Samples& taken = samples[i];
+            taken.oursNs.push_back(Slice(pairs[i].ours, pairs[i].ourEnd, pairs[i].ourCounter));
+            taken.referenceNs.push_back(Slice(pairs[i].reference, REFERENCE_LOOP_MS, referenceCounter));
+            taken.ratios.push_back(taken.referenceNs.back() / taken.oursNs.back());
+        }
+        tickReads.push_back(Slice(ReferenceTickReads, REFERENCE_LOOP_MS, referenceCounter));
         std::fprintf(stderr, "round %d of %d done\n", round + 1, ROUNDS);
     }
-    ReportTickRead(tickReads);
-    Report("integer", intOurs, intReference);
-    Report("floating-point", realOurs, realReference);
+    std::printf("%-14s %6.2f ns a loop of one tick read and its counter (median of %d slices)\n", "tick read",
+                Median(tickReads), ROUNDS);
+    for (std::size_t i = 0; i < std::size(pairs); ++i) {
+        const Samples& taken = samples[i];
+        std::printf("%-14s ours %6.2f ns/loop  reference %6.2f ns/loop  (medians; rounds' ratios %.3f to %.3f)"
+                    "  ratio ours/reference %.3f\n",
+                    pairs[i].name, Median(taken.oursNs), Median(taken.referenceNs),
+                    *std::min_element(taken.ratios.begin(), taken.ratios.end()),
+                    *std::max_element(taken.ratios.begin(), taken.ratios.end()), Median(taken.ratios));
+    }
     return 0;
 }
